@@ -1,0 +1,105 @@
+#pragma once
+// dBase work tables: our own engine for .DBF files.
+//
+// Writes dBase III+ tables (version byte 0x03, Windows-1252 code-page byte 0x57) that any
+// dBase reader opens; reads dBase III/IV tables written by other programs (the timetable
+// program's SOLUC carries a production-index flag; the index itself is never read).
+// Texts are Windows-1252 bytes. Every failure throws thq::Error naming the file.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace thq::data {
+
+enum class FieldType { Text, Integer, Logical, Number };
+
+// A field to create. Integers are written as numeric fields without decimals, numbers
+// as numeric fields with decimals; `width` matters for text fields only.
+struct FieldSpec {
+    std::string name;
+    FieldType type = FieldType::Text;
+    int width = 0;
+};
+
+// A field as the file holds it (any table, also one written by another program).
+struct FieldInfo {
+    std::string name;
+    char type = 'C';  // the dBase type letter: C, N, F, L, D, I, ...
+    int width = 0;
+    int decimals = 0;
+};
+
+enum class OpenMode {
+    Shared,     // a builder's own table object
+    Exclusive,  // a table component: no one else may hold the table meanwhile
+};
+
+class DbfTable {
+public:
+    // Makes a table object on a file (folder / "PROFT.DBF"); nothing is touched yet.
+    explicit DbfTable(std::filesystem::path file);
+    ~DbfTable();
+    DbfTable(const DbfTable&) = delete;
+    DbfTable& operator=(const DbfTable&) = delete;
+
+    const std::filesystem::path& path() const noexcept;
+
+    // Clears the field definitions and defines these, in order (for create()).
+    void defineFields(std::vector<FieldSpec> fields);
+    // Writes a new empty table with the defined fields, replacing any file of that name.
+    // The table object stays closed.
+    void create();
+
+    // Open and close are idempotent. Opening takes the layout that the file holds.
+    void open(OpenMode mode = OpenMode::Shared);
+    void close();
+    bool isOpen() const noexcept;
+
+    // Fields of the open table, in file order.
+    const std::vector<FieldInfo>& fields() const;
+    bool hasField(std::string_view name) const;
+
+    // Writing: append starts a new blank record at the end; set* fill it by field name
+    // (texts are cut to the field's width); post writes it to the file, where it is when
+    // post returns, and makes it the current record.
+    void append();
+    void setText(std::string_view field, std::string_view cp1252);
+    void setLogical(std::string_view field, bool value);
+    void setNumber(std::string_view field, double value);
+    // The number set on the record being appended (0 when not set).
+    double pendingNumber(std::string_view field) const;
+    void post();
+
+    // Navigation over the records not marked deleted (and passing the filter when it is on).
+    void first();
+    void next();
+    bool eof() const;
+    // 0-based physical record number of the current record (for diagnostics).
+    std::size_t currentRecordNumber() const;
+
+    // Reading the current record. text(): text fields without trailing blanks, numbers in
+    // their shortest decimal form (a whole number without separator), logicals "T"/"F",
+    // other types as their raw text. integer(): rounded half to even. Empty gives "" / 0.
+    std::string text(std::string_view field) const;
+    std::int32_t integer(std::string_view field) const;
+    double number(std::string_view field) const;
+
+    // Records that a scan from the first record visits: deleted records excluded and,
+    // while the filter is on, only those that pass it.
+    std::size_t recordCount() const;
+
+    // Filter: off, set the text ("FIELD= 'value'", quotes doubled), on. Switching it on
+    // moves to the first passing record. Comparison is exact and case-sensitive.
+    void filterOff();
+    void setFilterText(std::string filterText);
+    void filterOn();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace thq::data

@@ -1,0 +1,12 @@
+#include "data/error.hpp"
+
+namespace thq {
+
+ConversionError::ConversionError(const std::string& refusedTextUtf8)
+    : Error("'" + refusedTextUtf8 + "' no es un valor entero válido"), refused_(refusedTextUtf8) {}
+
+std::string fileMessage(const std::string& pathUtf8, const std::string& problem) {
+    return pathUtf8 + ": " + problem;
+}
+
+}  // namespace thq

@@ -1,0 +1,34 @@
+#pragma once
+// Errors of the core. Every failure is an exception whose message (UTF-8) is what the
+// user sees in the error box or on stderr; `detail` optionally says where it happened.
+#include <stdexcept>
+#include <string>
+
+namespace thq {
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& message, std::string detail = {})
+        : std::runtime_error(message), detail_(std::move(detail)) {}
+
+    const std::string& detail() const noexcept { return detail_; }
+
+private:
+    std::string detail_;
+};
+
+// A text that the text-to-integer conversion refused. The message is the fixed
+// "'%s' no es un valor entero válido" with the refused text (as UTF-8).
+class ConversionError : public Error {
+public:
+    explicit ConversionError(const std::string& refusedTextUtf8);
+    const std::string& refusedText() const noexcept { return refused_; }
+
+private:
+    std::string refused_;
+};
+
+// Builds "<path>: <problem>", the shape of every file-related error message.
+std::string fileMessage(const std::string& pathUtf8, const std::string& problem);
+
+}  // namespace thq

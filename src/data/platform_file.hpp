@@ -1,0 +1,74 @@
+#pragma once
+// The small platform adapter for files: open with a share mode, positioned reads and
+// writes, durable atomic replacement. One implementation per platform
+// (platform_file_posix.cpp, platform_file_win32.cpp); nothing else in the core touches
+// the operating system's file calls.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace thq::platform {
+
+enum class ShareMode {
+    Shared,     // others may read and write too (a builder's own table)
+    Exclusive,  // no one else may have the file open (the table components)
+};
+
+enum class OpenIntent { ReadOnly, ReadWrite };
+
+// An open file. Errors throw thq::Error naming the file and the operation.
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens an existing file. A file that another holder has open in a conflicting share
+    // mode fails with "en uso por otro programa".
+    static File open(const std::filesystem::path& path, OpenIntent intent, ShareMode share);
+    // Creates (or truncates) a file for writing, permissions following the user's umask.
+    static File create(const std::filesystem::path& path, ShareMode share);
+
+    bool isOpen() const noexcept;
+    const std::filesystem::path& path() const noexcept { return path_; }
+    std::uint64_t size() const;
+    // Reads up to n bytes at offset; returns the number read (short only at end of file).
+    std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) const;
+    void writeAt(std::uint64_t offset, const void* buffer, std::size_t n);
+    void truncate(std::uint64_t size);
+    void flushToDisk();
+    void close();
+
+private:
+    std::filesystem::path path_;
+    // A POSIX descriptor or a Windows HANDLE; -1 when closed on both.
+    std::intptr_t native_ = -1;
+};
+
+bool fileExists(const std::filesystem::path& path);  // a regular file (not a folder)
+bool isDirectory(const std::filesystem::path& path);
+// Deletes a file; a failure is not reported (returns false).
+bool removeFileQuietly(const std::filesystem::path& path);
+// Renames, replacing an existing target; throws naming both files.
+void renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// Flushes a folder's entries to disk (after renames), where the platform needs it.
+void flushFolder(const std::filesystem::path& folder);
+
+// Writes bytes to `target` atomically: a temporary file in the same folder, flushed,
+// then renamed over the target. On failure no partial file remains and an earlier
+// target is untouched.
+void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// Path as UTF-8 for messages.
+std::string displayPath(const std::filesystem::path& path);
+
+}  // namespace thq::platform
+
+namespace thq::platform {
+// C:\HTEMP on Windows; $HOME/HTEMP elsewhere.
+std::filesystem::path defaultWorkFolder();
+}  // namespace thq::platform

@@ -1,0 +1,54 @@
+#pragma once
+// Text helpers shared by the whole core.
+//
+// Inside the core, texts bound for or read from the work tables are 8-bit Windows-1252
+// byte strings ("ANSI" texts); the XML layer speaks UTF-8. The conversions below are the
+// only crossing between the two.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace thq::text {
+
+// Removes every character of code 0 to 32 from both ends (a no-break space stays).
+std::string_view trim(std::string_view s);
+bool isBlank(std::string_view s);
+
+// The first n characters of s (all of s when it is shorter).
+std::string_view firstChars(std::string_view s, std::size_t n);
+
+// Removes trailing blanks (and NUL padding): how a text field reads back.
+std::string_view trimTrailingBlanks(std::string_view s);
+
+// Text-to-integer conversion: leading spaces; optional sign; decimal digits within the
+// signed 32-bit range, or hexadecimal after "$", "x" or "0x" (either case, at most eight
+// significant digits, the 32 bits taken as they stand); nothing after the digits.
+// Throws ConversionError naming the whole text. `text` is Windows-1252.
+std::int32_t toInt32(std::string_view text);
+
+// Smallest whole number not below x.
+double ceiling(double x);
+
+// Letter-case changes of the ASCII letters only.
+std::string upperAscii(std::string_view s);
+std::string lowerAscii(std::string_view s);
+
+// Letter-case folding for case-insensitive comparison of Windows-1252 texts: ASCII letters
+// and the accented letters of the code page compare equal to their capitals.
+std::string foldCase1252(std::string_view s);
+
+// The error box's text: a full stop is added when the last character's code is above '.'.
+std::string errorBoxText(std::string_view message);
+
+// UTF-8 to Windows-1252; a character the code page lacks becomes '?'. Malformed UTF-8
+// sequences also become '?'.
+std::string utf8ToCp1252(std::string_view utf8);
+// Windows-1252 to UTF-8 (the five undefined bytes map to the C1 controls).
+std::string cp1252ToUtf8(std::string_view cp1252);
+// True when every character of the UTF-8 text has a Windows-1252 byte.
+bool representableInCp1252(std::string_view utf8);
+
+// Quotes a filter value: enclosed in single quotes, inner quotes doubled (O'NE -> 'O''NE').
+std::string quoteFilterValue(std::string_view value);
+
+}  // namespace thq::text

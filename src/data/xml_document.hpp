@@ -1,0 +1,82 @@
+#pragma once
+// XML document access on libxml2. Texts cross this interface as UTF-8.
+//
+// Loading accepts every encoding a document may declare (UTF-8, UTF-16 with BOM,
+// ISO-8859-1, windows-1252, ...), never touches the network, never reads external
+// entities or DTDs, and refuses documents that declare entities. Saving writes the
+// whole document in its own declared encoding, atomically.
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct _xmlNode;
+struct _xmlDoc;
+
+namespace thq::data {
+
+// A non-owning handle on an element of an XmlDocument; valid while the document lives.
+class XmlNode {
+public:
+    XmlNode() = default;
+    explicit XmlNode(_xmlNode* node) : node_(node) {}
+
+    bool isNull() const noexcept { return node_ == nullptr; }
+    explicit operator bool() const noexcept { return node_ != nullptr; }
+    std::string name() const;
+    // The whole text content (all descendant text, as the DOM's `text`).
+    std::string text() const;
+    // The attribute's value, or nothing when the element lacks it.
+    std::optional<std::string> attribute(std::string_view name) const;
+    // Child elements with this exact name, in document order (the relative pattern "name").
+    std::vector<XmlNode> childElements(std::string_view name) const;
+    // The first child element with this name (selectSingleNode of a relative name).
+    XmlNode firstChildElement(std::string_view name) const;
+    // 1-based line of the element in the loaded document (0 when unknown).
+    long line() const;
+
+    void setAttribute(std::string_view name, std::string_view value);
+    // Replaces the element's content by this text (no text node for an empty text).
+    void setText(std::string_view text);
+    void appendChild(XmlNode child);
+    void removeChild(XmlNode child);
+
+    _xmlNode* raw() const noexcept { return node_; }
+
+private:
+    _xmlNode* node_ = nullptr;
+};
+
+class XmlDocument {
+public:
+    // Loads a file. Throws thq::Error naming the file and, for a parse error, the line,
+    // column and the parser's description.
+    static XmlDocument load(const std::filesystem::path& path);
+    // Parses bytes already in memory; `name` stands for the file in messages.
+    static XmlDocument parse(std::string_view bytes, const std::string& name);
+
+    XmlDocument(XmlDocument&&) noexcept;
+    XmlDocument& operator=(XmlDocument&&) noexcept;
+    ~XmlDocument();
+
+    XmlNode documentElement() const;
+    // Elements matching an absolute XPath 1.0 pattern, in document order.
+    std::vector<XmlNode> selectNodes(std::string_view xpath) const;
+    // A new element, not yet placed.
+    XmlNode createElement(std::string_view name);
+    // The encoding the document declared (empty when it declared none: UTF-8).
+    std::string encoding() const;
+    // Serialises the whole document in its own encoding.
+    std::string serialize() const;
+    // Saves atomically (temporary file in the same folder, flushed, renamed into place).
+    void save(const std::filesystem::path& path) const;
+
+private:
+    explicit XmlDocument(_xmlDoc* doc);
+    _xmlDoc* doc_ = nullptr;
+};
+
+}  // namespace thq::data
