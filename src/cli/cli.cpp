@@ -1,1 +1,142 @@
-// (being written)
+#include "cli/cli.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "cli/csv_dump.hpp"
+#include "data/dbf_table.hpp"
+#include "data/error.hpp"
+#include "data/text.hpp"
+#include "data/work_folder.hpp"
+#include "export/export_run.hpp"
+#include "import/import_run.hpp"
+
+namespace thq::cli {
+namespace {
+
+constexpr const char* kCompletedMessage = "Proceso finalizado";
+constexpr const char* kMissingMessage = "No existe archivo";
+
+struct Command {
+    std::string name;
+    std::optional<std::filesystem::path> workFolder;
+    std::string operand;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+Command parse(const std::vector<std::string>& args) {
+    if (args.empty()) throw UsageError{"falta la orden"};
+    Command command{args[0], std::nullopt, {}};
+    bool operandsOnly = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!operandsOnly && (arg == "-w" || arg == "--work-folder")) {
+            if (i + 1 >= args.size()) throw UsageError{"falta la carpeta tras " + arg};
+            command.workFolder = std::filesystem::path(args[++i]);
+        } else if (!operandsOnly && arg.rfind("--work-folder=", 0) == 0) {
+            command.workFolder = std::filesystem::path(arg.substr(14));
+        } else if (!operandsOnly && arg == "--") {
+            operandsOnly = true;
+        } else if (!operandsOnly && arg.size() > 1 && arg[0] == '-') {
+            throw UsageError{"opción desconocida: " + arg};
+        } else if (command.operand.empty()) {
+            command.operand = arg;
+        } else {
+            throw UsageError{"sobra el argumento: " + arg};
+        }
+    }
+    if (command.operand.empty()) throw UsageError{"falta el documento o la tabla"};
+    return command;
+}
+
+// A table name (PROFT) stands for its file in the work folder; anything naming a file
+// (a folder part or a .DBF ending) is taken as a path.
+std::filesystem::path dumpTarget(const Command& command) {
+    const std::filesystem::path operand(command.operand);
+    const std::string extension = text::upperAscii(operand.extension().string());
+    if (operand.has_parent_path() || extension == ".DBF") return operand;
+    return data::resolveWorkFolder(command.workFolder) / (command.operand + ".DBF");
+}
+
+int runExport(const Command& command, std::ostream& out, std::ostream& err) {
+    const auto outcome =
+        exporter::runExport(command.operand, data::resolveWorkFolder(command.workFolder));
+    if (outcome == exporter::ExportOutcome::MissingDocument) {
+        err << kMissingMessage << '\n';
+        return kMissingDocument;
+    }
+    out << kCompletedMessage << '\n';
+    return kCompleted;
+}
+
+int runImport(const Command& command, std::ostream& out, std::ostream& err) {
+    const auto result =
+        importer::runImport(command.operand, data::resolveWorkFolder(command.workFolder));
+    if (result.outcome == importer::ImportOutcome::MissingDocument) {
+        err << kMissingMessage << '\n';
+        return kMissingDocument;
+    }
+    out << kCompletedMessage << '\n';
+    return kCompleted;
+}
+
+int runDump(const Command& command, std::ostream& out) {
+    data::DbfTable table(dumpTarget(command));
+    table.open(data::OpenMode::Shared);
+    writeCsv(table, out);
+    table.close();
+    return kCompleted;
+}
+
+int dispatch(const Command& command, std::ostream& out, std::ostream& err) {
+    if (command.name == "export") return runExport(command, out, err);
+    if (command.name == "import") return runImport(command, out, err);
+    if (command.name == "dump") return runDump(command, out);
+    throw UsageError{"orden desconocida: " + command.name};
+}
+
+}  // namespace
+
+std::string usageText() {
+    return "Uso:\n"
+           "  transhoralis export [-w CARPETA | --work-folder CARPETA] DOCUMENTO\n"
+           "      Reconstruye las ocho tablas de trabajo del programa de horarios a partir de\n"
+           "      un documento XML de Quelva.\n"
+           "  transhoralis import [-w CARPETA | --work-folder CARPETA] DOCUMENTO\n"
+           "      Lee la solución SOLUC con las tablas de trabajo y escribe, junto al documento,\n"
+           "      ResultadoHoralis seguido del nombre del documento.\n"
+           "  transhoralis dump [-w CARPETA | --work-folder CARPETA] TABLA\n"
+           "      Muestra una tabla de trabajo (PROFT, ASIGT...) o un archivo .DBF como CSV.\n"
+           "  transhoralis --help\n"
+           "\n"
+           "Carpeta de trabajo: la opción -w; si falta, la variable de entorno HTEMP; si falta,\n"
+           "$HOME/HTEMP (C:\\HTEMP en Windows).\n"
+           "Código de salida: 0 proceso finalizado, 1 error, 2 uso incorrecto, 3 no existe el\n"
+           "documento.\n";
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
+        out << usageText();
+        return kCompleted;
+    }
+    try {
+        return dispatch(parse(args), out, err);
+    } catch (const UsageError& usage) {
+        err << "transhoralis: " << usage.message << "\n\n" << usageText();
+        return kUsage;
+    } catch (const Error& error) {
+        err << text::errorBoxText(error.what()) << '\n';
+        if (!error.detail().empty()) err << error.detail() << '\n';
+        return kFailed;
+    } catch (const std::exception& error) {
+        err << text::errorBoxText(error.what()) << '\n';
+        return kFailed;
+    }
+}
+
+}  // namespace thq::cli

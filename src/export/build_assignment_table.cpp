@@ -1,1 +1,110 @@
-// (being written)
+// ASIGT: one record for every pair of a subject row and a group of that subject's course,
+// with the hours, the SESIONES text and the task the assignment belongs to.
+//
+// GRUPOST and ASIGNOMT, as the earlier steps of the run wrote them, are read once into
+// indexes that keep first-match order, so the step costs one pass over the subject rows.
+#include <array>
+#include <cmath>
+#include <unordered_map>
+#include <vector>
+
+#include "data/text.hpp"
+#include "export/document_reader.hpp"
+#include "export/export_state.hpp"
+
+namespace thq::exporter {
+namespace {
+
+struct Group {
+    std::string code;
+    std::string level;
+    std::string course;
+    std::string letter;
+};
+
+// Groups by their course key, each list in GRUPOST record order.
+std::unordered_map<std::string, std::vector<Group>> groupsByCourse(const ExportState& state) {
+    auto table = openBuiltTable(state, data::WorkTable::Grupost);
+    std::unordered_map<std::string, std::vector<Group>> groups;
+    for (table->first(); !table->eof(); table->next()) {
+        groups[table->text("CLAVECURSO")].push_back(Group{table->text("ABREV"), table->text("NIVEL"),
+                                                          table->text("CURSO"), table->text("GRUPO")});
+    }
+    table->close();
+    return groups;
+}
+
+constexpr std::array<std::string_view, 3> kTaskCodes = {"156", "281", "286"};
+
+// The COD of the first ASIGNOMT record whose CODTAREA is each task code.
+std::unordered_map<std::string, std::string> taskShortCodes(const ExportState& state) {
+    auto table = openBuiltTable(state, data::WorkTable::Asignomt);
+    std::unordered_map<std::string, std::string> codes;
+    for (table->first(); !table->eof(); table->next()) {
+        const std::string taskId = table->text("CODTAREA");
+        for (auto wanted : kTaskCodes) {
+            if (taskId == wanted) codes.try_emplace(taskId, table->text("COD"));
+        }
+    }
+    table->close();
+    return codes;
+}
+
+// Guard duties and library duties are tasks of their own; every other subject is teaching.
+std::string_view taskCodeFor(const std::string& subjectName) {
+    const std::string upper = text::upperAscii(subjectName);
+    std::string_view code = "156";
+    if (upper.find("GUARD") != std::string::npos) code = "281";
+    if (upper.find("BIBLIO") != std::string::npos) code = "286";
+    return code;
+}
+
+// Whole hours from minutes: at least 1, and 1 when no minutes are given.
+double hoursFromMinutes(const std::string& minutes) {
+    double hours = 0;
+    if (!minutes.empty()) hours = text::ceiling(text::toInt32(minutes) / 60.0);
+    return hours < 1 ? 1 : hours;
+}
+
+// One "1" per lesson up to 13; beyond, the count above 13 followed by thirteen "1".
+std::string sessionsText(double hours) {
+    const auto lessons = static_cast<long long>(text::ceiling(hours));
+    if (lessons <= 13) return std::string(static_cast<std::size_t>(lessons), '1');
+    return std::to_string(lessons - 13) + std::string(13, '1');
+}
+
+}  // namespace
+
+void BuildAssignmentTable(ExportState& state) {
+    auto table = createWorkTable(state, data::WorkTable::Asigt);
+    const auto groups = groupsByCourse(state);
+    const auto taskCodes = taskShortCodes(state);
+    for (const auto& row : readSection(state.document, Section::Materias)) {
+        if (!row.hasEnoughValues()) continue;
+        const std::string key = row.value(0);
+        const std::string subjectName = row.value(1);
+        const std::string subjectCode = row.value(2);
+        const std::string courseKey = row.value(3);
+        const std::string minutes = row.value(4);
+        const auto courseGroups = groups.find(courseKey);
+        if (courseGroups == groups.end()) continue;
+        const auto task = taskCodes.find(std::string(taskCodeFor(subjectName)));
+        for (const auto& group : courseGroups->second) {
+            table->append();
+            table->setText("CASIG", subjectCode);
+            table->setText("CGRUP", group.code);
+            table->setText("NIVEL", group.level);
+            table->setText("CURSO", group.course);
+            table->setText("GRUPO", group.letter);
+            table->setNumber("HORAS", hoursFromMinutes(minutes));
+            table->setText("SESIONES", sessionsText(table->pendingNumber("HORAS")));
+            table->setText("CLAVE", key);
+            table->setText("CLAVECURSO", courseKey);
+            if (task != taskCodes.end()) table->setText("CTAREA", task->second);
+            table->post();
+        }
+    }
+    table->close();
+}
+
+}  // namespace thq::exporter

@@ -1,0 +1,21 @@
+#pragma once
+// The command-line front end: the same export and import runs as the window, headless.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace thq::cli {
+
+enum ExitCode : int {
+    kCompleted = 0,
+    kFailed = 1,
+    kUsage = 2,
+    kMissingDocument = 3,
+};
+
+// Runs one command (arguments without the program name); returns the exit code.
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+std::string usageText();
+
+}  // namespace thq::cli

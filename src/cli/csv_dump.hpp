@@ -1,0 +1,14 @@
+#pragma once
+#include <iosfwd>
+
+namespace thq::data {
+class DbfTable;
+}
+
+namespace thq::cli {
+
+// Writes an open table as CSV (RFC 4180, UTF-8, CRLF line ends): a header row of field
+// names, then one row per record not marked deleted.
+void writeCsv(data::DbfTable& table, std::ostream& out);
+
+}  // namespace thq::cli

@@ -1,0 +1,44 @@
+#pragma once
+// Reading the school-management document: sections, rows and values.
+//
+// A section is a `listasal` element under /SERVICIO/SALIDAS whose `seq` names it; its rows
+// are its `listasal` children and a row's values are its `salida` children, numbered from 0.
+// Every section of the same name contributes its rows, in document order.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/xml_document.hpp"
+
+namespace thq::exporter {
+
+enum class Section { Materias, Tareas, Profesores, Aulas, Cursos, Grupos, Intervalos };
+
+std::string_view sectionName(Section section);
+
+class SectionRow {
+public:
+    SectionRow(data::XmlNode node, std::size_t number);
+
+    // 1-based position of the row within its section, in document order.
+    std::size_t number() const { return number_; }
+    std::size_t valueCount() const { return values_.size(); }
+    // Rows with fewer than two values are skipped by the position-reading steps.
+    bool hasEnoughValues() const { return values_.size() >= 2; }
+    // Value n trimmed of the characters 0 to 32 and converted to Windows-1252;
+    // a value the row lacks reads as empty.
+    std::string value(std::size_t n) const;
+    const std::vector<data::XmlNode>& values() const { return values_; }
+
+private:
+    std::size_t number_;
+    std::vector<data::XmlNode> values_;
+};
+
+// The trimmed Windows-1252 text of one value element.
+std::string valueText(const data::XmlNode& value);
+
+std::vector<SectionRow> readSection(const data::XmlDocument& document, Section section);
+
+}  // namespace thq::exporter

@@ -1,0 +1,18 @@
+#pragma once
+// The export run: a school-management document in, the eight work tables out.
+#include <filesystem>
+
+namespace thq::exporter {
+
+enum class ExportOutcome {
+    Completed,        // all eight tables rebuilt from the document
+    MissingDocument,  // no file at the document path: nothing was touched
+};
+
+// Rebuilds the work tables from the document. The tables are built aside and replace the
+// old ones only when every step has succeeded: on any error (thrown as thq::Error) the work
+// folder is left exactly as it was.
+ExportOutcome runExport(const std::filesystem::path& document,
+                        const std::filesystem::path& workFolder);
+
+}  // namespace thq::exporter

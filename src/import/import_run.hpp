@@ -1,0 +1,29 @@
+#pragma once
+// The import run: the timetable solution in SOLUC, resolved against the work tables, written
+// back into the chosen document as its new SALIDAS.
+#include <cstddef>
+#include <filesystem>
+
+namespace thq::importer {
+
+enum class ImportOutcome {
+    Completed,        // the result document was written
+    MissingDocument,  // no file at the document path: nothing was opened or written
+};
+
+struct ImportResult {
+    ImportOutcome outcome = ImportOutcome::MissingDocument;
+    std::filesystem::path resultPath;
+    std::size_t teachers = 0;
+    std::size_t lessons = 0;
+};
+
+// "ResultadoHoralis" before the document's file name, in the document's folder.
+std::filesystem::path resultPathFor(const std::filesystem::path& document);
+
+// Writes the result document. The nine work tables are held exclusively while the run reads
+// them and are closed again whatever happens; the result is saved atomically, so a failing
+// run (thq::Error) leaves no result file and an earlier one untouched.
+ImportResult runImport(const std::filesystem::path& document, const std::filesystem::path& workFolder);
+
+}  // namespace thq::importer

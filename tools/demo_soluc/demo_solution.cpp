@@ -1,0 +1,149 @@
+#include "demo_soluc/demo_solution.hpp"
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "data/dbf_table.hpp"
+#include "data/error.hpp"
+#include "data/platform_file.hpp"
+#include "data/table_layouts.hpp"
+
+namespace thq::demo {
+namespace {
+
+using data::DbfTable;
+using data::WorkTable;
+
+struct Assignment {
+    std::string subject, group, level, course, letter, task;
+    int hours = 1;
+};
+
+struct Slot {
+    int day = 0;
+    int hour = 0;
+};
+
+std::vector<std::string> column(const std::filesystem::path& folder, WorkTable which, const char* field) {
+    DbfTable table(data::tableFile(folder, which));
+    table.open(data::OpenMode::Shared);
+    std::vector<std::string> values;
+    for (table.first(); !table.eof(); table.next()) values.push_back(table.text(field));
+    return values;
+}
+
+std::vector<Assignment> readAssignments(const std::filesystem::path& folder) {
+    DbfTable table(data::tableFile(folder, WorkTable::Asigt));
+    table.open(data::OpenMode::Shared);
+    std::vector<Assignment> assignments;
+    for (table.first(); !table.eof(); table.next()) {
+        assignments.push_back({table.text("CASIG"), table.text("CGRUP"), table.text("NIVEL"),
+                               table.text("CURSO"), table.text("GRUPO"), table.text("CTAREA"),
+                               std::max(1, table.integer("HORAS"))});
+    }
+    return assignments;
+}
+
+int numberOr0(const std::string& text) {
+    try {
+        return std::stoi(text);
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+// Teaching slots: Monday to Friday, every slot of the day that lasts at least 45 minutes.
+std::vector<Slot> readTeachingSlots(const std::filesystem::path& folder) {
+    DbfTable table(data::tableFile(folder, WorkTable::Diashorast));
+    table.open(data::OpenMode::Shared);
+    std::vector<Slot> slots;
+    for (table.first(); !table.eof(); table.next()) {
+        const int day = numberOr0(table.text("DIA"));
+        if (day < 1 || day > 5 || numberOr0(table.text("MINUTOS")) < 45) continue;
+        slots.push_back({day, numberOr0(table.text("HORA"))});
+    }
+    return slots;
+}
+
+}  // namespace
+
+DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
+    const auto teachers = column(folder, WorkTable::Proft, "ABREV");
+    const auto rooms = column(folder, WorkTable::Aulat, "ABREV");
+    const auto assignments = readAssignments(folder);
+    const auto slots = readTeachingSlots(folder);
+    if (teachers.empty() || rooms.empty() || slots.empty()) {
+        throw Error(fileMessage(platform::displayPath(folder),
+                                "las tablas de trabajo no tienen profesores, aulas o tramos"));
+    }
+
+    const auto solucPath = data::tableFile(folder, WorkTable::Soluc);
+    DbfTable soluc(solucPath);
+    soluc.defineFields(data::layoutOf(WorkTable::Soluc).fields);
+    soluc.create();
+    soluc.open(data::OpenMode::Exclusive);
+
+    std::set<std::tuple<std::string, int, int>> busy;  // (teacher|group|room, day, hour)
+    DemoSolution result;
+    std::size_t rotation = 0;
+    for (std::size_t i = 0; i < assignments.size(); ++i) {
+        const auto& a = assignments[i];
+        const std::string& teacher = teachers[std::hash<std::string>{}(a.subject + a.level) % teachers.size()];
+        const std::string& room = rooms[i % rooms.size()];
+        // The first assignment gets one lesson more than the week holds for it, as the timetable
+        // program leaves a lesson it could not place: without a day.
+        const int lessons = a.hours + (i == 0 ? 1 : 0);
+        for (int lesson = 0; lesson < lessons; ++lesson) {
+            Slot chosen;
+            const bool place = !(i == 0 && lesson == lessons - 1);
+            for (std::size_t k = 0; place && k < slots.size() && chosen.day == 0; ++k) {
+                const Slot& s = slots[(rotation + k) % slots.size()];
+                if (busy.count({"P" + teacher, s.day, s.hour}) || busy.count({"G" + a.group, s.day, s.hour}) ||
+                    busy.count({"A" + room, s.day, s.hour})) {
+                    continue;
+                }
+                chosen = s;
+            }
+            rotation += 7;
+            if (chosen.day != 0) {
+                busy.insert({"P" + teacher, chosen.day, chosen.hour});
+                busy.insert({"G" + a.group, chosen.day, chosen.hour});
+                busy.insert({"A" + room, chosen.day, chosen.hour});
+                ++result.lessons;
+            } else {
+                ++result.unscheduled;  // no room left in the week: left without a day
+            }
+            soluc.append();
+            soluc.setText("ASIG", a.subject);
+            soluc.setText("PROF", teacher);
+            soluc.setText("CODGRUPO", a.group);
+            soluc.setText("NIVEL", a.level);
+            soluc.setText("CURSO", a.course);
+            soluc.setText("GRUPO", a.letter);
+            soluc.setText("AULA", room);
+            soluc.setText("TAREA", a.task);
+            soluc.setNumber("DIA", chosen.day);
+            soluc.setNumber("HORA", chosen.hour);
+            soluc.setNumber("SESIONES", 1);
+            soluc.post();
+        }
+    }
+    soluc.close();
+
+    // The timetable program keeps a production index (SOLUC.MDX) and flags it in the header.
+    auto file = platform::File::open(solucPath, platform::OpenIntent::ReadWrite, platform::ShareMode::Exclusive);
+    const unsigned char flag = 0x01;
+    file.writeAt(28, &flag, 1);
+    file.flushToDisk();
+    file.close();
+
+    std::set<std::string> teaching;
+    for (const auto& t : teachers) teaching.insert(t);
+    result.teachers = teaching.size();
+    return result;
+}
+
+}  // namespace thq::demo
