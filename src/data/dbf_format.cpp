@@ -1,1 +1,273 @@
-// (being written)
+#include "data/dbf_format.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace thq::data::dbf {
+namespace {
+
+[[noreturn]] void problem(std::string message) { throw FormatProblem{std::move(message)}; }
+
+std::string inQuotes(std::string_view name) { return "«" + std::string(name) + "»"; }
+
+// Version bytes of the dBase family (dBase III/IV/7 with or without memo, FoxBASE, FoxPro,
+// Visual FoxPro, Clipper variants). The layout itself is always taken from the header.
+bool knownVersion(std::uint8_t version) {
+    static constexpr std::array<std::uint8_t, 18> versions = {0x02, 0x03, 0x04, 0x05, 0x30, 0x31,
+                                                              0x32, 0x43, 0x63, 0x7B, 0x83, 0x8B,
+                                                              0x8C, 0x8E, 0xCB, 0xE5, 0xF5, 0xFB};
+    return std::find(versions.begin(), versions.end(), version) != versions.end();
+}
+
+bool isBlankByte(char c) { return c == ' ' || c == '\0'; }
+
+void putU16(std::string& out, std::size_t at, std::uint32_t value) {
+    out[at] = static_cast<char>(value & 0xFF);
+    out[at + 1] = static_cast<char>((value >> 8) & 0xFF);
+}
+
+void putU32(std::string& out, std::size_t at, std::uint32_t value) {
+    putU16(out, at, value & 0xFFFF);
+    putU16(out, at + 2, value >> 16);
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view trimBoth(std::string_view raw) {
+    std::size_t begin = 0;
+    while (begin < raw.size() && isBlankByte(raw[begin])) ++begin;
+    return trimTrailing(raw.substr(begin));
+}
+
+// "-007.2500" -> "-7.25"; nothing when the text is not a plain decimal number.
+std::optional<std::string> normalizeDecimal(std::string_view s) {
+    bool negative = false;
+    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    std::size_t point = s.find('.');
+    std::string_view whole = s.substr(0, point);
+    std::string_view fraction =
+        point == std::string_view::npos ? std::string_view{} : s.substr(point + 1);
+    if (whole.empty() && fraction.empty()) return std::nullopt;
+    if (!std::all_of(whole.begin(), whole.end(), isDigit) ||
+        !std::all_of(fraction.begin(), fraction.end(), isDigit)) {
+        return std::nullopt;
+    }
+    while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+    while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+    if (whole.empty() && fraction.empty()) return "0";
+    std::string out = negative ? "-" : "";
+    out += whole.empty() ? "0" : std::string(whole);
+    if (!fraction.empty()) out += "." + std::string(fraction);
+    return out;
+}
+
+}  // namespace
+
+std::uint16_t readU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t readU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+Layout parseFileHeader(std::span<const std::uint8_t> first32, std::uint64_t fileSize) {
+    if (first32.size() < kFileHeaderSize || fileSize < kFileHeaderSize) {
+        problem("archivo dañado: la cabecera está incompleta");
+    }
+    Layout layout;
+    layout.version = first32[0];
+    if (!knownVersion(layout.version)) problem("no es una tabla dBase");
+    layout.recordCount = readU32(first32.data() + 4);
+    layout.headerLength = readU16(first32.data() + 8);
+    layout.recordLength = readU16(first32.data() + 10);
+    if (layout.headerLength < kFileHeaderSize + kDescriptorSize + 1) {
+        problem("archivo dañado: la longitud de la cabecera (" +
+                std::to_string(layout.headerLength) + ") no deja sitio para los campos");
+    }
+    if (layout.headerLength > fileSize) {
+        problem("archivo dañado: la longitud de la cabecera (" +
+                std::to_string(layout.headerLength) + ") no cabe en el archivo");
+    }
+    if (layout.recordLength < 2) {
+        problem("archivo dañado: la longitud de registro (" + std::to_string(layout.recordLength) +
+                ") no es válida");
+    }
+    // 64-bit arithmetic: count * length cannot overflow (2^32 * 2^16).
+    std::uint64_t dataBytes = static_cast<std::uint64_t>(layout.recordCount) * layout.recordLength;
+    if (dataBytes > fileSize - layout.headerLength) {
+        problem("archivo dañado: el número de registros (" + std::to_string(layout.recordCount) +
+                ") no cabe en el archivo");
+    }
+    return layout;
+}
+
+void parseDescriptors(std::span<const std::uint8_t> header, Layout& layout) {
+    const std::size_t length = std::min<std::size_t>(header.size(), layout.headerLength);
+    layout.fields.clear();
+    layout.offsets.clear();
+    std::size_t position = kFileHeaderSize;
+    std::size_t recordBytes = 1;  // the deletion flag
+    for (;;) {
+        if (position >= length) problem("archivo dañado: falta el final de la lista de campos");
+        if (header[position] == static_cast<std::uint8_t>(kHeaderTerminator)) break;
+        if (position + kDescriptorSize > length) {
+            problem("archivo dañado: falta el final de la lista de campos");
+        }
+        const std::uint8_t* d = header.data() + position;
+        FieldInfo field;
+        const char* name = reinterpret_cast<const char*>(d);
+        field.name.assign(name, std::find(name, name + 11, '\0'));
+        field.type = static_cast<char>(d[11]);
+        field.width = d[16];
+        field.decimals = d[17];
+        if (field.width == 0)
+            problem("archivo dañado: el campo " + inQuotes(field.name) + " tiene ancho cero");
+        if (field.type == 'I' && field.width != 4) {
+            problem("archivo dañado: el campo " + inQuotes(field.name) +
+                    " de tipo I no tiene ancho 4");
+        }
+        layout.offsets.push_back(recordBytes - 1);
+        recordBytes += static_cast<std::size_t>(field.width);
+        layout.fields.push_back(std::move(field));
+        position += kDescriptorSize;
+    }
+    if (layout.fields.empty()) problem("archivo dañado: la tabla no tiene campos");
+    if (recordBytes != layout.recordLength) {
+        problem("archivo dañado: la longitud de registro (" + std::to_string(layout.recordLength) +
+                ") no coincide con la de los campos (" + std::to_string(recordBytes) + ")");
+    }
+}
+
+FieldInfo fieldFor(const FieldSpec& spec) {
+    switch (spec.type) {
+        case FieldType::Integer:
+            return {spec.name, 'N', 11, 0};
+        case FieldType::Number:
+            return {spec.name, 'N', 18, 4};
+        case FieldType::Logical:
+            return {spec.name, 'L', 1, 0};
+        case FieldType::Text:
+            break;
+    }
+    return {spec.name, 'C', spec.width, 0};
+}
+
+std::string encodeDateAndCount(std::uint32_t recordCount, int year, int month, int day) {
+    std::string out(7, '\0');
+    out[0] = static_cast<char>(std::clamp(year - 1900, 0, 255));
+    out[1] = static_cast<char>(std::clamp(month, 1, 12));
+    out[2] = static_cast<char>(std::clamp(day, 1, 31));
+    putU32(out, 3, recordCount);
+    return out;
+}
+
+std::string encodeHeader(const std::vector<FieldInfo>& fields, std::uint32_t recordCount, int year,
+                         int month, int day) {
+    if (fields.empty()) problem("la tabla no tiene campos");
+    const std::size_t headerLength = kFileHeaderSize + kDescriptorSize * fields.size() + 1;
+    std::size_t recordLength = 1;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const FieldInfo& field = fields[i];
+        if (field.name.empty() || field.name.size() > kMaxFieldNameLength ||
+            field.name.find('\0') != std::string::npos) {
+            problem("el nombre de campo " + inQuotes(field.name) + " no es válido");
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (sameFieldName(fields[j].name, field.name)) {
+                problem("el campo " + inQuotes(field.name) + " está repetido");
+            }
+        }
+        if (field.width < 1 || field.width > 255 || field.decimals < 0 ||
+            (field.decimals > 0 && field.decimals >= field.width - 1)) {
+            problem("el campo " + inQuotes(field.name) + " tiene un ancho no válido (" +
+                    std::to_string(field.width) + ")");
+        }
+        recordLength += static_cast<std::size_t>(field.width);
+    }
+    if (headerLength > 0xFFFF || recordLength > 0xFFFF) problem("la tabla tiene demasiados campos");
+
+    std::string out(headerLength, '\0');
+    out[0] = static_cast<char>(kVersionDbase3);
+    out.replace(1, 7, encodeDateAndCount(recordCount, year, month, day));
+    putU16(out, 8, static_cast<std::uint32_t>(headerLength));
+    putU16(out, 10, static_cast<std::uint32_t>(recordLength));
+    out[29] = static_cast<char>(kCodePageWindows1252);
+    std::size_t position = kFileHeaderSize;
+    for (const FieldInfo& field : fields) {
+        out.replace(position, field.name.size(), field.name);
+        out[position + 11] = field.type;
+        out[position + 16] = static_cast<char>(field.width);
+        out[position + 17] = static_cast<char>(field.decimals);
+        position += kDescriptorSize;
+    }
+    out[position] = kHeaderTerminator;
+    return out;
+}
+
+std::optional<std::string> formatNumber(double value, int width, int decimals) {
+    if (!std::isfinite(value) || width <= 0) return std::nullopt;
+    std::array<char, 400> buffer{};  // DBL_MAX in fixed notation has 309 digits
+    auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::fixed, decimals);
+    if (error != std::errc{}) return std::nullopt;
+    std::string text(buffer.data(), end);
+    // A value that rounds to zero is written without a sign.
+    if (text.front() == '-' && text.find_first_of("123456789") == std::string::npos) {
+        text.erase(0, 1);
+    }
+    if (text.size() > static_cast<std::size_t>(width)) return std::nullopt;
+    return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+}
+
+std::optional<double> parseNumber(std::string_view raw) {
+    std::string_view s = trimBoth(raw);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return std::nullopt;
+    double value = 0;
+    auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (error != std::errc{} || end != s.data() + s.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string numberText(std::string_view raw) {
+    std::string_view s = trimBoth(raw);
+    if (s.empty()) return {};
+    if (auto decimal = normalizeDecimal(s)) return *decimal;
+    if (auto value = parseNumber(s)) {
+        // An exponent form ("1.5E+3") in a float field: shortest fixed notation.
+        std::array<char, 400> buffer{};
+        double v = *value == 0 ? 0.0 : *value;
+        auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
+                                          std::chars_format::fixed);
+        if (error == std::errc{}) return std::string(buffer.data(), end);
+    }
+    return std::string(s);
+}
+
+std::string_view trimTrailing(std::string_view raw) {
+    std::size_t end = raw.size();
+    while (end > 0 && isBlankByte(raw[end - 1])) --end;
+    return raw.substr(0, end);
+}
+
+bool sameFieldName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
+        char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace thq::data::dbf

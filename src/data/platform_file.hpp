@@ -71,4 +71,12 @@ std::string displayPath(const std::filesystem::path& path);
 namespace thq::platform {
 // C:\HTEMP on Windows; $HOME/HTEMP elsewhere.
 std::filesystem::path defaultWorkFolder();
+
+// Today's date on the local clock (for the tables' last-update date).
+struct CalendarDate {
+    int year = 1900;
+    int month = 1;  // 1..12
+    int day = 1;    // 1..31
+};
+CalendarDate localToday();
 }  // namespace thq::platform

@@ -1,1 +1,303 @@
-// (being written)
+// The platform file adapter for POSIX systems (Linux first).
+//
+// Share modes are open-file-description locks on the whole file: an exclusive holder takes a
+// write lock, a shared holder a read lock. Unlike classic fcntl locks they belong to the open
+// file, so two table objects of the same process conflict just like two processes do.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <utility>
+
+#include "data/error.hpp"
+#include "data/platform_file.hpp"
+
+namespace thq::platform {
+namespace {
+
+[[noreturn]] void fail(const std::filesystem::path& path, const std::string& problem) {
+    throw Error(fileMessage(displayPath(path), problem));
+}
+
+[[noreturn]] void failErrno(const std::filesystem::path& path, const std::string& action,
+                            int error) {
+    fail(path, action + ": " + std::strerror(error));
+}
+
+int fd(std::intptr_t native) { return static_cast<int>(native); }
+
+bool folderExists(const std::filesystem::path& path) {
+    auto parent = path.parent_path();
+    return parent.empty() || isDirectory(parent);
+}
+
+// The message for a failed open or create of `path`.
+[[noreturn]] void failOpen(const std::filesystem::path& path, const std::string& action,
+                           int error) {
+    if (error == ENOENT || error == ENOTDIR) {
+        if (!folderExists(path)) fail(path, "la carpeta no existe");
+        fail(path, "el archivo no existe");
+    }
+    if (error == EISDIR) fail(path, "es una carpeta, no un archivo");
+    failErrno(path, action, error);
+}
+
+// Takes the share-mode lock on an open descriptor; false when someone else holds a
+// conflicting one.
+bool lockShareMode(int descriptor, ShareMode share, const std::filesystem::path& path) {
+#ifdef F_OFD_SETLK
+    struct flock lock {};
+    lock.l_type = share == ShareMode::Exclusive ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 0;  // the whole file, however it grows
+    lock.l_pid = 0;
+    while (::fcntl(descriptor, F_OFD_SETLK, &lock) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EACCES) return false;
+        failErrno(path, "no se puede bloquear", errno);
+    }
+    return true;
+#else
+    // flock() locks also belong to the open file on the BSDs and macOS.
+    int operation = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    while (::flock(descriptor, operation) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EWOULDBLOCK) return false;
+        failErrno(path, "no se puede bloquear", errno);
+    }
+    return true;
+#endif
+}
+
+void closeQuietly(int descriptor) {
+    if (descriptor >= 0) ::close(descriptor);
+}
+
+// Writes all n bytes at offset; returns 0 or the errno of the failure.
+int writeAllAt(int descriptor, std::uint64_t offset, const char* data, std::size_t n) {
+    while (n > 0) {
+        ssize_t written = ::pwrite(descriptor, data, n, static_cast<off_t>(offset));
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (written == 0) return ENOSPC;
+        data += written;
+        n -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return 0;
+}
+
+int fsyncRetrying(int descriptor) {
+    while (::fsync(descriptor) != 0) {
+        if (errno == EINTR) continue;
+        return errno;
+    }
+    return 0;
+}
+
+std::string randomSuffix() {
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string suffix;
+    for (int i = 0; i < 10; ++i) suffix += digits[generator() % 36];
+    return suffix;
+}
+
+}  // namespace
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept
+    : path_(std::move(other.path_)), native_(std::exchange(other.native_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        path_ = std::move(other.path_);
+        native_ = std::exchange(other.native_, -1);
+    }
+    return *this;
+}
+
+File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode share) {
+    int flags = (intent == OpenIntent::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    int descriptor;
+    do {
+        descriptor = ::open(path.c_str(), flags);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) failOpen(path, "no se puede abrir", errno);
+
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        closeQuietly(descriptor);
+        fail(path, "no es un archivo");
+    }
+    try {
+        if (!lockShareMode(descriptor, share, path)) fail(path, "está en uso por otro programa");
+    } catch (...) {
+        closeQuietly(descriptor);
+        throw;
+    }
+    File file;
+    file.path_ = path;
+    file.native_ = descriptor;
+    return file;
+}
+
+File File::create(const std::filesystem::path& path, ShareMode share) {
+    // No O_TRUNC: the file is emptied only once the lock shows no one else holds it.
+    int descriptor;
+    do {
+        descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) failOpen(path, "no se puede crear", errno);
+
+    File file;
+    file.path_ = path;
+    file.native_ = descriptor;
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) fail(path, "no es un archivo");
+    if (!lockShareMode(descriptor, share, path)) fail(path, "está en uso por otro programa");
+    file.truncate(0);
+    return file;
+}
+
+bool File::isOpen() const noexcept { return native_ >= 0; }
+
+std::uint64_t File::size() const {
+    struct stat info {};
+    if (::fstat(fd(native_), &info) != 0) failErrno(path_, "no se puede leer", errno);
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::size_t File::readAt(std::uint64_t offset, void* buffer, std::size_t n) const {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t total = 0;
+    while (total < n) {
+        ssize_t got =
+            ::pread(fd(native_), out + total, n - total, static_cast<off_t>(offset + total));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            failErrno(path_, "no se puede leer", errno);
+        }
+        if (got == 0) break;  // end of file
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
+void File::writeAt(std::uint64_t offset, const void* buffer, std::size_t n) {
+    int error = writeAllAt(fd(native_), offset, static_cast<const char*>(buffer), n);
+    if (error != 0) failErrno(path_, "no se puede escribir", error);
+}
+
+void File::truncate(std::uint64_t size) {
+    while (::ftruncate(fd(native_), static_cast<off_t>(size)) != 0) {
+        if (errno == EINTR) continue;
+        failErrno(path_, "no se puede escribir", errno);
+    }
+}
+
+void File::flushToDisk() {
+    int error = fsyncRetrying(fd(native_));
+    if (error != 0) failErrno(path_, "no se puede guardar en disco", error);
+}
+
+void File::close() {
+    // Closing releases the lock with the open file description.
+    if (native_ >= 0) ::close(fd(native_));
+    native_ = -1;
+}
+
+bool fileExists(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool isDirectory(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool removeFileQuietly(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
+
+void renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        int error = errno;
+        fail(from, "no se puede renombrar a " + displayPath(to) + ": " + std::strerror(error));
+    }
+}
+
+void flushFolder(const std::filesystem::path& folder) {
+    std::filesystem::path target = folder.empty() ? std::filesystem::path(".") : folder;
+    int descriptor = ::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) failErrno(target, "no se puede abrir la carpeta", errno);
+    int error = fsyncRetrying(descriptor);
+    ::close(descriptor);
+    // Some file systems cannot flush a folder at all; their renames are as durable as they get.
+    if (error != 0 && error != EINVAL && error != EROFS) {
+        failErrno(target, "no se puede guardar en disco", error);
+    }
+}
+
+void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+    std::filesystem::path folder = target.parent_path();
+    if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
+    std::string name = target.filename().string();
+
+    std::filesystem::path temporary;
+    int descriptor = -1;
+    for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
+        temporary = folder / ("." + name + ".tmp-" + randomSuffix());
+        // 0666: the user's umask decides the permissions, as for any file saved here.
+        descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor < 0 && errno != EEXIST && errno != EINTR) {
+            failErrno(target, "no se puede escribir", errno);
+        }
+    }
+    if (descriptor < 0) fail(target, "no se puede crear un archivo temporal");
+
+    int error = writeAllAt(descriptor, 0, bytes.data(), bytes.size());
+    if (error == 0) error = fsyncRetrying(descriptor);
+    if (::close(descriptor) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        failErrno(target, "no se puede escribir", error);
+    }
+    flushFolder(folder);
+}
+
+std::string displayPath(const std::filesystem::path& path) {
+    std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+std::filesystem::path defaultWorkFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') return std::filesystem::path(home) / "HTEMP";
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir) {
+        return std::filesystem::path(entry->pw_dir) / "HTEMP";
+    }
+    return std::filesystem::path("/tmp") / "HTEMP";
+}
+
+CalendarDate localToday() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (::localtime_r(&now, &local) == nullptr) return {};
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+}  // namespace thq::platform

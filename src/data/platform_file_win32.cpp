@@ -1,1 +1,317 @@
-// (being written)
+// The platform file adapter for Windows.
+//
+// Share modes are the system's own: an exclusive holder opens with share mode 0, a shared
+// holder lets others read and write. Positioned reads and writes go through OVERLAPPED
+// offsets on a synchronous handle, so no file pointer is shared between callers.
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <utility>
+
+#include "data/error.hpp"
+#include "data/platform_file.hpp"
+
+namespace thq::platform {
+namespace {
+
+constexpr DWORD kMaxChunk = 1u << 30;  // one ReadFile/WriteFile call moves at most this
+
+HANDLE handleOf(std::intptr_t native) { return reinterpret_cast<HANDLE>(native); }
+
+std::intptr_t nativeOf(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+
+std::string wideToUtf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                     nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size,
+                          nullptr, nullptr);
+    return out;
+}
+
+// The system's text for an error code (in the system's language), without the line break.
+std::string systemMessage(DWORD error) {
+    wchar_t* buffer = nullptr;
+    DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length > 0 && buffer != nullptr) text.assign(buffer, length);
+    if (buffer != nullptr) ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                             text.back() == L'.')) {
+        text.pop_back();
+    }
+    if (text.empty()) return "error " + std::to_string(error);
+    return wideToUtf8(text);
+}
+
+[[noreturn]] void fail(const std::filesystem::path& path, const std::string& problem) {
+    throw Error(fileMessage(displayPath(path), problem));
+}
+
+[[noreturn]] void failCode(const std::filesystem::path& path, const std::string& action,
+                           DWORD error) {
+    fail(path, action + ": " + systemMessage(error));
+}
+
+// The path as the wide API wants it; long absolute paths get the \\?\ prefix.
+std::wstring apiPath(const std::filesystem::path& path) {
+    std::wstring wide = path.native();
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    if (wide.size() >= MAX_PATH - 12 && path.is_absolute() && wide.rfind(L"\\\\?\\", 0) != 0) {
+        if (wide.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+        return L"\\\\?\\" + wide;
+    }
+    return wide;
+}
+
+bool folderExists(const std::filesystem::path& path) {
+    auto parent = path.parent_path();
+    return parent.empty() || isDirectory(parent);
+}
+
+[[noreturn]] void failOpen(const std::filesystem::path& path, const std::string& action,
+                           DWORD error) {
+    switch (error) {
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            fail(path, "está en uso por otro programa");
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            if (!folderExists(path)) fail(path, "la carpeta no existe");
+            fail(path, "el archivo no existe");
+        case ERROR_ACCESS_DENIED:
+            if (isDirectory(path)) fail(path, "es una carpeta, no un archivo");
+            break;
+        default:
+            break;
+    }
+    failCode(path, action, error);
+}
+
+DWORD shareFlags(ShareMode share) {
+    return share == ShareMode::Exclusive ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
+}
+
+OVERLAPPED at(std::uint64_t offset) {
+    OVERLAPPED overlapped{};
+    overlapped.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return overlapped;
+}
+
+// Writes all n bytes at offset; returns ERROR_SUCCESS or the failure's code.
+DWORD writeAllAt(HANDLE handle, std::uint64_t offset, const char* data, std::size_t n) {
+    while (n > 0) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n, kMaxChunk));
+        OVERLAPPED overlapped = at(offset);
+        DWORD written = 0;
+        if (!::WriteFile(handle, data, chunk, &written, &overlapped)) return ::GetLastError();
+        if (written == 0) return ERROR_DISK_FULL;
+        data += written;
+        n -= written;
+        offset += written;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD setEndOfFile(HANDLE handle, std::uint64_t size) {
+    FILE_END_OF_FILE_INFO info{};
+    info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    if (!::SetFileInformationByHandle(handle, FileEndOfFileInfo, &info, sizeof info)) {
+        return ::GetLastError();
+    }
+    return ERROR_SUCCESS;
+}
+
+std::wstring randomSuffix() {
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    static const wchar_t digits[] = L"0123456789abcdefghijklmnopqrstuvwxyz";
+    std::wstring suffix;
+    for (int i = 0; i < 10; ++i) suffix += digits[generator() % 36];
+    return suffix;
+}
+
+}  // namespace
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept
+    : path_(std::move(other.path_)), native_(std::exchange(other.native_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        path_ = std::move(other.path_);
+        native_ = std::exchange(other.native_, -1);
+    }
+    return *this;
+}
+
+File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode share) {
+    DWORD access = GENERIC_READ | (intent == OpenIntent::ReadWrite ? GENERIC_WRITE : 0);
+    HANDLE handle = ::CreateFileW(apiPath(path).c_str(), access, shareFlags(share), nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) failOpen(path, "no se puede abrir", ::GetLastError());
+    File file;
+    file.path_ = path;
+    file.native_ = nativeOf(handle);
+    return file;
+}
+
+File File::create(const std::filesystem::path& path, ShareMode share) {
+    // OPEN_ALWAYS and then emptying: the share check happens before anything is lost, and a
+    // hidden or read-only attribute of an existing file is not a reason to fail as with
+    // CREATE_ALWAYS.
+    HANDLE handle =
+        ::CreateFileW(apiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, shareFlags(share),
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) failOpen(path, "no se puede crear", ::GetLastError());
+    File file;
+    file.path_ = path;
+    file.native_ = nativeOf(handle);
+    file.truncate(0);
+    return file;
+}
+
+bool File::isOpen() const noexcept { return native_ != -1; }
+
+std::uint64_t File::size() const {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handleOf(native_), &size)) {
+        failCode(path_, "no se puede leer", ::GetLastError());
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::size_t File::readAt(std::uint64_t offset, void* buffer, std::size_t n) const {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t total = 0;
+    while (total < n) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - total, kMaxChunk));
+        OVERLAPPED overlapped = at(offset + total);
+        DWORD got = 0;
+        if (!::ReadFile(handleOf(native_), out + total, chunk, &got, &overlapped)) {
+            DWORD error = ::GetLastError();
+            if (error == ERROR_HANDLE_EOF) break;
+            failCode(path_, "no se puede leer", error);
+        }
+        if (got == 0) break;  // end of file
+        total += got;
+    }
+    return total;
+}
+
+void File::writeAt(std::uint64_t offset, const void* buffer, std::size_t n) {
+    DWORD error = writeAllAt(handleOf(native_), offset, static_cast<const char*>(buffer), n);
+    if (error != ERROR_SUCCESS) failCode(path_, "no se puede escribir", error);
+}
+
+void File::truncate(std::uint64_t size) {
+    DWORD error = setEndOfFile(handleOf(native_), size);
+    if (error != ERROR_SUCCESS) failCode(path_, "no se puede escribir", error);
+}
+
+void File::flushToDisk() {
+    if (!::FlushFileBuffers(handleOf(native_))) {
+        failCode(path_, "no se puede guardar en disco", ::GetLastError());
+    }
+}
+
+void File::close() {
+    if (native_ != -1) ::CloseHandle(handleOf(native_));
+    native_ = -1;
+}
+
+bool fileExists(const std::filesystem::path& path) {
+    DWORD attributes = ::GetFileAttributesW(apiPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool isDirectory(const std::filesystem::path& path) {
+    DWORD attributes = ::GetFileAttributesW(apiPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool removeFileQuietly(const std::filesystem::path& path) {
+    return ::DeleteFileW(apiPath(path).c_str()) != 0;
+}
+
+void renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (!::MoveFileExW(apiPath(from).c_str(), apiPath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD error = ::GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+            fail(to, "está en uso por otro programa");
+        }
+        fail(from, "no se puede renombrar a " + displayPath(to) + ": " + systemMessage(error));
+    }
+}
+
+void flushFolder(const std::filesystem::path&) {
+    // Nothing to do: MOVEFILE_WRITE_THROUGH returns once the rename is on disk.
+}
+
+void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+    std::filesystem::path folder = target.parent_path();
+    if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
+    std::wstring name = target.filename().native();
+
+    std::filesystem::path temporary;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = folder / (L"." + name + L".tmp-" + randomSuffix());
+        handle = ::CreateFileW(apiPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            DWORD error = ::GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+                failCode(target, "no se puede escribir", error);
+            }
+        }
+    }
+    if (handle == INVALID_HANDLE_VALUE) fail(target, "no se puede crear un archivo temporal");
+
+    DWORD error = writeAllAt(handle, 0, bytes.data(), bytes.size());
+    if (error == ERROR_SUCCESS && !::FlushFileBuffers(handle)) error = ::GetLastError();
+    if (!::CloseHandle(handle) && error == ERROR_SUCCESS) error = ::GetLastError();
+    if (error == ERROR_SUCCESS &&
+        !::MoveFileExW(apiPath(temporary).c_str(), apiPath(target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        ::DeleteFileW(apiPath(temporary).c_str());
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+            fail(target, "está en uso por otro programa");
+        }
+        failCode(target, "no se puede escribir", error);
+    }
+}
+
+std::string displayPath(const std::filesystem::path& path) { return wideToUtf8(path.native()); }
+
+std::filesystem::path defaultWorkFolder() { return std::filesystem::path(L"C:\\HTEMP"); }
+
+CalendarDate localToday() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return {static_cast<int>(now.wYear), static_cast<int>(now.wMonth), static_cast<int>(now.wDay)};
+}
+
+}  // namespace thq::platform
+
+#endif  // _WIN32
