@@ -381,6 +381,18 @@ bool representableInCp1252(std::string_view utf8) {
     return true;
 }
 
+bool isValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++i;
+        } else if (decodeUtf8(s, i) == kMalformed) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string quoteFilterValue(std::string_view value) {
     std::string out;
     out.reserve(value.size() + 2);

@@ -47,6 +47,9 @@ std::string utf8ToCp1252(std::string_view utf8);
 std::string cp1252ToUtf8(std::string_view cp1252);
 // True when every character of the UTF-8 text has a Windows-1252 byte.
 bool representableInCp1252(std::string_view utf8);
+// True when the text is well-formed UTF-8 (no overlong forms, surrogates or bytes
+// beyond U+10FFFF).
+bool isValidUtf8(std::string_view s);
 
 // Quotes a filter value: enclosed in single quotes, inner quotes doubled (O'NE -> 'O''NE').
 std::string quoteFilterValue(std::string_view value);

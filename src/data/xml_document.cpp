@@ -1,1 +1,366 @@
-// (being written)
+#include "data/xml_document.hpp"
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <climits>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+#include <system_error>
+
+#include "data/error.hpp"
+#include "data/platform_file.hpp"
+#include "data/text.hpp"
+
+namespace thq::data {
+
+namespace {
+
+const xmlChar* xml(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
+
+std::string fromXml(const xmlChar* s) {
+    return s == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(s));
+}
+
+// Takes ownership of a string libxml2 allocated.
+std::string takeXml(xmlChar* s) {
+    std::string out = fromXml(s);
+    xmlFree(s);
+    return out;
+}
+
+// The name as written in the document: "prefix:local" or "local".
+std::string qualifiedName(const xmlNode* node) {
+    std::string name = fromXml(node->name);
+    if (node->ns != nullptr && node->ns->prefix != nullptr) {
+        name = fromXml(node->ns->prefix) + ":" + name;
+    }
+    return name;
+}
+
+bool hasName(const xmlNode* node, std::string_view name) {
+    if (node->type != XML_ELEMENT_NODE || node->name == nullptr) return false;
+    if (node->ns == nullptr || node->ns->prefix == nullptr) {
+        return name == reinterpret_cast<const char*>(node->name);
+    }
+    return name == qualifiedName(node);
+}
+
+// Texts handed to libxml2 must be UTF-8 without NUL characters: anything else would be
+// cut short or written out as garbage (or make libxml2 relabel the whole document as
+// ISO-8859-1).
+std::string checkedUtf8(std::string_view s, const char* what) {
+    if (!text::isValidUtf8(s) || s.find('\0') != std::string_view::npos) {
+        throw Error(std::string("El ") + what + " no está en UTF-8 válido");
+    }
+    return std::string(s);
+}
+
+// Changing a null handle is a mistake of the caller, not of the document.
+void requireElement(const xmlNode* node, const char* operation) {
+    if (node == nullptr)
+        throw std::logic_error(std::string("XmlNode::") + operation + ": null node");
+}
+
+// What the parse of one document found wrong, reached from the parser context.
+struct ParseState {
+    bool declaresEntities = false;
+    bool hasError = false;
+    int line = 0;
+    int column = 0;
+    std::string message;
+};
+
+ParseState& stateOf(void* ctx) {
+    return *static_cast<ParseState*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+}
+
+// Any entity declaration stops the parse at once, before a reference to it could be
+// expanded: this is what keeps "billion laughs" documents and external entities out.
+void refuseEntity(void* ctx) {
+    stateOf(ctx).declaresEntities = true;
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+}
+
+void onEntityDecl(void* ctx, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*) {
+    refuseEntity(ctx);
+}
+
+void onUnparsedEntityDecl(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*,
+                          const xmlChar*) {
+    refuseEntity(ctx);
+}
+
+// Keeps the first error for the message and keeps libxml2 from printing anything.
+void onParseError(void* ctx, xmlErrorPtr error) {
+    ParseState& state = stateOf(ctx);
+    if (state.hasError || error == nullptr || error->level < XML_ERR_ERROR) return;
+    state.hasError = true;
+    state.line = error->line;
+    state.column = error->int2;
+    state.message = std::string(text::trim(error->message ? error->message : ""));
+}
+
+void onXPathError(void* userData, xmlErrorPtr error) {
+    auto* message = static_cast<std::string*>(userData);
+    if (message->empty() && error != nullptr && error->message != nullptr) {
+        *message = std::string(text::trim(error->message));
+    }
+}
+
+struct ParserContextDeleter {
+    void operator()(xmlParserCtxtPtr ctxt) const {
+        if (ctxt->myDoc != nullptr) xmlFreeDoc(ctxt->myDoc);
+        xmlFreeParserCtxt(ctxt);
+    }
+};
+
+bool internalSubsetDeclaresEntities(const xmlDoc* doc) {
+    const xmlDtd* dtd = doc->intSubset;
+    return dtd != nullptr && (dtd->entities != nullptr || dtd->pentities != nullptr);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// XmlNode
+
+std::string XmlNode::name() const {
+    return node_ == nullptr ? std::string() : qualifiedName(node_);
+}
+
+std::string XmlNode::text() const {
+    return node_ == nullptr ? std::string() : takeXml(xmlNodeGetContent(node_));
+}
+
+std::optional<std::string> XmlNode::attribute(std::string_view name) const {
+    if (node_ == nullptr) return std::nullopt;
+    const std::string key(name);
+    xmlChar* value = xmlGetProp(node_, xml(key));
+    if (value == nullptr) return std::nullopt;
+    return takeXml(value);
+}
+
+std::vector<XmlNode> XmlNode::childElements(std::string_view name) const {
+    std::vector<XmlNode> out;
+    if (node_ == nullptr) return out;
+    for (xmlNode* child = node_->children; child != nullptr; child = child->next) {
+        if (hasName(child, name)) out.emplace_back(child);
+    }
+    return out;
+}
+
+XmlNode XmlNode::firstChildElement(std::string_view name) const {
+    if (node_ == nullptr) return XmlNode();
+    for (xmlNode* child = node_->children; child != nullptr; child = child->next) {
+        if (hasName(child, name)) return XmlNode(child);
+    }
+    return XmlNode();
+}
+
+long XmlNode::line() const { return node_ == nullptr ? 0 : xmlGetLineNo(node_); }
+
+void XmlNode::setAttribute(std::string_view name, std::string_view value) {
+    requireElement(node_, "setAttribute");
+    const std::string key = checkedUtf8(name, "nombre de atributo");
+    const std::string text = checkedUtf8(value, "valor de atributo");
+    if (xmlSetProp(node_, xml(key), xml(text)) == nullptr) throw std::bad_alloc();
+}
+
+void XmlNode::setText(std::string_view text) {
+    requireElement(node_, "setText");
+    const std::string value = checkedUtf8(text, "texto");
+    // xmlNodeSetContent would read entity references out of the text; the text node is
+    // built directly instead, so that "&" stays a character.
+    xmlNodeSetContent(node_, nullptr);
+    if (value.empty()) return;
+    xmlNode* textNode = xmlNewDocTextLen(node_->doc, xml(value), static_cast<int>(value.size()));
+    if (textNode == nullptr) throw std::bad_alloc();
+    xmlAddChild(node_, textNode);
+}
+
+void XmlNode::appendChild(XmlNode child) {
+    requireElement(node_, "appendChild");
+    if (child.node_ == nullptr) throw std::logic_error("XmlNode::appendChild: null node");
+    xmlUnlinkNode(child.node_);
+    if (xmlAddChild(node_, child.node_) == nullptr) {
+        throw std::logic_error("XmlNode::appendChild: the node cannot be placed");
+    }
+}
+
+void XmlNode::removeChild(XmlNode child) {
+    requireElement(node_, "removeChild");
+    if (child.node_ == nullptr || child.node_->parent != node_) {
+        throw std::logic_error("XmlNode::removeChild: not a child of this element");
+    }
+    xmlUnlinkNode(child.node_);
+    xmlFreeNode(child.node_);
+}
+
+// ---------------------------------------------------------------------------------------
+// XmlDocument
+
+XmlDocument::XmlDocument(_xmlDoc* doc) : doc_(doc) {}
+
+XmlDocument::XmlDocument(XmlDocument&& other) noexcept : doc_(other.doc_) { other.doc_ = nullptr; }
+
+XmlDocument& XmlDocument::operator=(XmlDocument&& other) noexcept {
+    if (this != &other) {
+        if (doc_ != nullptr) xmlFreeDoc(doc_);
+        doc_ = other.doc_;
+        other.doc_ = nullptr;
+    }
+    return *this;
+}
+
+XmlDocument::~XmlDocument() {
+    if (doc_ != nullptr) xmlFreeDoc(doc_);
+}
+
+XmlDocument XmlDocument::load(const std::filesystem::path& path) {
+    const std::string shown = platform::displayPath(path);
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) {
+        throw Error(fileMessage(shown, "el archivo no existe"));
+    }
+    if (std::filesystem::is_directory(status)) {
+        throw Error(fileMessage(shown, "es una carpeta, no un archivo"));
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes;
+    if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) throw Error(fileMessage(shown, "no se puede leer"));
+    return parse(bytes, shown);
+}
+
+XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) {
+    if (bytes.empty()) throw Error(fileMessage(name, "el documento XML está vacío"));
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+        throw Error(fileMessage(name, "el documento XML es demasiado grande"));
+    }
+    xmlInitParser();
+
+    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> ctxt(
+        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
+    if (!ctxt) throw std::bad_alloc();
+
+    // Never the network, never an external DTD or entity, no entity substitution, and
+    // the text kept exactly as written (whitespace and CDATA sections included).
+    xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                      XML_PARSE_BIG_LINES);
+
+    ParseState state;
+    ctxt->_private = &state;
+    ctxt->sax->entityDecl = onEntityDecl;
+    ctxt->sax->unparsedEntityDecl = onUnparsedEntityDecl;
+    ctxt->sax->serror = onParseError;
+    ctxt->sax->error = nullptr;
+    ctxt->sax->warning = nullptr;
+    ctxt->vctxt.error = nullptr;
+    ctxt->vctxt.warning = nullptr;
+
+    xmlParseDocument(ctxt.get());
+
+    const bool entities = state.declaresEntities ||
+                          (ctxt->myDoc != nullptr && internalSubsetDeclaresEntities(ctxt->myDoc));
+    if (entities) {
+        throw Error(
+            fileMessage(name, "el documento declara entidades (<!ENTITY ...>), que no se admiten"));
+    }
+    if (!ctxt->wellFormed || ctxt->myDoc == nullptr) {
+        std::string problem = "el documento XML no es válido";
+        if (state.hasError) {
+            problem += " (línea " + std::to_string(state.line) + ", columna " +
+                       std::to_string(state.column) + "): " + state.message;
+        }
+        throw Error(fileMessage(name, problem));
+    }
+    xmlDoc* doc = ctxt->myDoc;
+    ctxt->myDoc = nullptr;
+    return XmlDocument(doc);
+}
+
+XmlNode XmlDocument::documentElement() const { return XmlNode(xmlDocGetRootElement(doc_)); }
+
+std::vector<XmlNode> XmlDocument::selectNodes(std::string_view xpath) const {
+    const std::string expression(xpath);
+    std::string problem;
+    std::unique_ptr<xmlXPathContext, decltype(&xmlXPathFreeContext)> context(
+        xmlXPathNewContext(doc_), xmlXPathFreeContext);
+    if (!context) throw std::bad_alloc();
+    context->error = onXPathError;
+    context->userData = &problem;
+
+    std::unique_ptr<xmlXPathObject, decltype(&xmlXPathFreeObject)> result(
+        xmlXPathEvalExpression(xml(expression), context.get()), xmlXPathFreeObject);
+    if (!result || result->type != XPATH_NODESET) {
+        if (problem.empty()) problem = "no selecciona elementos";
+        throw Error("La expresión XPath '" + expression + "' no es válida: " + problem);
+    }
+    std::vector<XmlNode> out;
+    xmlNodeSet* nodes = result->nodesetval;
+    if (nodes == nullptr) return out;
+    xmlXPathNodeSetSort(nodes);
+    out.reserve(static_cast<std::size_t>(nodes->nodeNr));
+    for (int i = 0; i < nodes->nodeNr; ++i) {
+        if (nodes->nodeTab[i]->type == XML_ELEMENT_NODE) out.emplace_back(nodes->nodeTab[i]);
+    }
+    return out;
+}
+
+XmlNode XmlDocument::createElement(std::string_view name) {
+    const std::string value = checkedUtf8(name, "nombre de elemento");
+    xmlNode* node = xmlNewDocNode(doc_, nullptr, xml(value), nullptr);
+    if (node == nullptr) throw std::bad_alloc();
+    return XmlNode(node);
+}
+
+std::string XmlDocument::encoding() const { return fromXml(doc_->encoding); }
+
+std::string XmlDocument::serialize() const {
+    if (doc_->encoding != nullptr) {
+        xmlChar* memory = nullptr;
+        int size = 0;
+        xmlDocDumpMemoryEnc(doc_, &memory, &size, reinterpret_cast<const char*>(doc_->encoding));
+        if (memory == nullptr) throw Error("No se pudo convertir el documento XML en texto");
+        std::string out(reinterpret_cast<const char*>(memory), static_cast<std::size_t>(size));
+        xmlFree(memory);
+        return out;
+    }
+
+    // No declared encoding: UTF-8. Left to itself libxml2 would write every non-ASCII
+    // character as a character reference, so the output encoding is named explicitly
+    // and the declaration (when the document had one) is written here, without it.
+    std::string out;
+    if (doc_->standalone != -1) {
+        out = "<?xml version=\"" +
+              (doc_->version != nullptr ? fromXml(doc_->version) : std::string("1.0")) + "\"";
+        if (doc_->standalone == 1) out += " standalone=\"yes\"";
+        if (doc_->standalone == 0) out += " standalone=\"no\"";
+        out += "?>\n";
+    }
+    std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), xmlBufferFree);
+    if (!buffer) throw std::bad_alloc();
+    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_NO_DECL);
+    if (save == nullptr) throw std::bad_alloc();
+    const long written = xmlSaveDoc(save, doc_);
+    xmlSaveClose(save);
+    if (written < 0) throw Error("No se pudo convertir el documento XML en texto");
+    out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+               static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    return out;
+}
+
+void XmlDocument::save(const std::filesystem::path& path) const {
+    platform::writeFileAtomically(path, serialize());
+}
+
+}  // namespace thq::data

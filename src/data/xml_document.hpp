@@ -18,7 +18,10 @@ struct _xmlDoc;
 
 namespace thq::data {
 
-// A non-owning handle on an element of an XmlDocument; valid while the document lives.
+// A non-owning handle on an element of an XmlDocument; valid while the document lives
+// (and while the element is not removed or replaced by setText on an ancestor). A null
+// handle reads as empty (no name, no text, no attributes, no children); changing one
+// throws std::logic_error.
 class XmlNode {
 public:
     XmlNode() = default;

@@ -283,6 +283,15 @@ TEST(TextCp1252, MalformedUtf8BecomesQuestionMarks) {
         SCOPED_TRACE("utf8 bytes: " + ::testing::PrintToString(c.utf8));
         EXPECT_EQ(utf8ToCp1252(c.utf8), c.cp1252);
         EXPECT_FALSE(representableInCp1252(c.utf8));
+        EXPECT_FALSE(isValidUtf8(c.utf8));
+    }
+}
+
+TEST(TextCp1252, WellFormedUtf8IsRecognisedUpToTheLastCodePoint) {
+    for (const std::string s : {"", "abc", "\xC2\x80", "\xE4\xB8\xAD", "\xED\x9F\xBF",
+                                "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"}) {
+        SCOPED_TRACE(::testing::PrintToString(s));
+        EXPECT_TRUE(isValidUtf8(s));
     }
 }
 
