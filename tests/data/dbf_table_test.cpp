@@ -1,0 +1,851 @@
+// The dBase table engine: round trips, interoperability with independent dBase tools,
+// navigation and filters, share modes, malformed files.
+#include "data/dbf_table.hpp"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/error.hpp"
+#include "data/table_layouts.hpp"
+#include "test_support.hpp"
+
+namespace thq::data {
+namespace {
+
+using test::readFile;
+using test::runPython;
+using test::TempDir;
+using test::writeFile;
+
+// The message of the thq::Error that `action` throws ("" when it throws none).
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+unsigned byteAt(const std::string& bytes, std::size_t at) {
+    return static_cast<unsigned char>(bytes.at(at));
+}
+
+unsigned u16At(const std::string& bytes, std::size_t at) {
+    return byteAt(bytes, at) | (byteAt(bytes, at + 1) << 8);
+}
+
+unsigned u32At(const std::string& bytes, std::size_t at) {
+    return u16At(bytes, at) | (u16At(bytes, at + 2) << 16);
+}
+
+void putU16(std::string& bytes, std::size_t at, unsigned value) {
+    bytes.at(at) = static_cast<char>(value & 0xFF);
+    bytes.at(at + 1) = static_cast<char>(value >> 8);
+}
+
+void putU32(std::string& bytes, std::size_t at, unsigned value) {
+    putU16(bytes, at, value & 0xFFFF);
+    putU16(bytes, at + 2, value >> 16);
+}
+
+// Every live record of a table as field texts, in scan order.
+std::vector<std::vector<std::string>> scan(DbfTable& table, const std::vector<std::string>& names) {
+    std::vector<std::vector<std::string>> rows;
+    for (table.first(); !table.eof(); table.next()) {
+        std::vector<std::string> row;
+        for (const auto& name : names) row.push_back(table.text(name));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::filesystem::path createTable(const std::filesystem::path& file,
+                                  std::vector<FieldSpec> fields) {
+    DbfTable table(file);
+    table.defineFields(std::move(fields));
+    table.create();
+    return file;
+}
+
+// ---------------------------------------------------------------------------------------
+// Round trips through our own engine
+
+TEST(DbfRoundTrip, TextsAreCutToTheWidthAndLoseOnlyTrailingBlanks) {
+    struct Case {
+        int width;
+        std::string written;
+        std::string readBack;
+    };
+    const std::vector<Case> cases = {
+        {8, "ABCDEFGHIJ", "ABCDEFGH"},        // cut to the width
+        {4, "ABC DEFG", "ABC"},               // the cut leaves a trailing blank
+        {6, "  AB", "  AB"},                  // leading blanks stay
+        {5, "", ""},                          // empty
+        {5, "A B  ", "A B"},                  // inner blank stays, trailing ones go
+        {3, "\xD1\xE1\xFC", "\xD1\xE1\xFC"},  // Windows-1252 bytes pass untouched
+        {1, "XY", "X"},
+    };
+    TempDir dir;
+    std::vector<FieldSpec> fields;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        fields.push_back({"T" + std::to_string(i), FieldType::Text, cases[i].width});
+    }
+    auto file = createTable(dir / "TEXTS.DBF", fields);
+    {
+        DbfTable table(file);
+        table.open(OpenMode::Exclusive);
+        table.append();
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            table.setText("T" + std::to_string(i), cases[i].written);
+        }
+        table.post();
+    }
+    DbfTable table(file);
+    table.open();
+    ASSERT_EQ(table.recordCount(), 1u);
+    table.first();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE("width " + std::to_string(cases[i].width) + " '" + cases[i].written + "'");
+        EXPECT_EQ(table.text("T" + std::to_string(i)), cases[i].readBack);
+        EXPECT_EQ(table.fields()[i].width, cases[i].width);
+        EXPECT_EQ(table.fields()[i].type, 'C');
+    }
+}
+
+TEST(DbfRoundTrip, NumbersIntegersAndLogicals) {
+    struct Case {
+        std::optional<double> number;
+        std::optional<double> integer;
+        std::optional<bool> logical;
+        std::string numberText;
+        std::int32_t numberAsInteger;
+        std::string integerText;
+        std::string logicalText;
+        std::string numberBytes;  // as the file holds it, 18 wide
+    };
+    const std::vector<Case> cases = {
+        {3, 42, true, "3", 3, "42", "T", "            3.0000"},
+        {2.5, -7, false, "2.5", 2, "-7", "F", "            2.5000"},
+        {3.5, 0, {}, "3.5", 4, "0", "", "            3.5000"},
+        {-2.5, -2147483648.0, true, "-2.5", -2, "-2147483648", "T", "           -2.5000"},
+        {-60, 2147483647, {}, "-60", -60, "2147483647", "", "          -60.0000"},
+        {1234.56789, {}, {}, "1234.5679", 1235, "", "", "         1234.5679"},
+        {-0.00001, {}, {}, "0", 0, "", "", "            0.0000"},
+        {{}, {}, {}, "", 0, "", "", "                  "},
+    };
+    TempDir dir;
+    auto file = createTable(dir / "NUMS.DBF", {{"NUM", FieldType::Number, 0},
+                                               {"INT", FieldType::Integer, 0},
+                                               {"LOG", FieldType::Logical, 0}});
+    {
+        DbfTable table(file);
+        table.open(OpenMode::Exclusive);
+        for (const auto& c : cases) {
+            table.append();
+            if (c.number) table.setNumber("NUM", *c.number);
+            if (c.integer) table.setNumber("INT", *c.integer);
+            if (c.logical) table.setLogical("LOG", *c.logical);
+            EXPECT_EQ(table.pendingNumber("NUM"), c.number.value_or(0.0));
+            table.post();
+        }
+    }
+    const std::string bytes = readFile(file);
+    const std::size_t headerLength = u16At(bytes, 8);
+    const std::size_t recordLength = u16At(bytes, 10);
+    ASSERT_EQ(recordLength, 1u + 18 + 11 + 1);
+
+    DbfTable table(file);
+    table.open();
+    ASSERT_EQ(table.recordCount(), cases.size());
+    std::size_t i = 0;
+    for (table.first(); !table.eof(); table.next(), ++i) {
+        const Case& c = cases.at(i);
+        SCOPED_TRACE("case " + std::to_string(i));
+        EXPECT_EQ(table.text("NUM"), c.numberText);
+        EXPECT_EQ(table.integer("NUM"), c.numberAsInteger);
+        EXPECT_EQ(table.number("NUM"), c.number ? std::stod(c.numberText) : 0.0);
+        EXPECT_EQ(table.text("INT"), c.integerText);
+        EXPECT_EQ(table.integer("INT"), c.integer ? static_cast<std::int32_t>(*c.integer) : 0);
+        EXPECT_EQ(table.text("LOG"), c.logicalText);
+        EXPECT_EQ(bytes.substr(headerLength + i * recordLength + 1, 18), c.numberBytes);
+    }
+    EXPECT_EQ(i, cases.size());
+}
+
+TEST(DbfRoundTrip, ValuesTooWideForANumericFieldNameTheFileAndField) {
+    TempDir dir;
+    auto file = createTable(dir / "PROFT.DBF", layoutOf(WorkTable::Proft).fields);
+    DbfTable table(file);
+    table.open(OpenMode::Exclusive);
+    table.append();
+    for (double value : {1e11, -1e10, std::nan(""), HUGE_VAL}) {
+        std::string message = errorOf([&] { table.setNumber("DNI", value); });
+        EXPECT_EQ(message.rfind(file.string() + ": ", 0), 0u) << message;
+        EXPECT_NE(message.find("«DNI»"), std::string::npos) << message;
+    }
+    table.setNumber("DNI", -9999999999.0);  // 11 characters: fits
+    table.post();
+    table.first();
+    EXPECT_EQ(table.text("DNI"), "-9999999999");
+}
+
+TEST(DbfWrite, HeaderAndRecordsHaveTheDbase3Layout) {
+    TempDir dir;
+    writeFile(dir / "PROFT.DBF", std::string(5000, 'x'));  // replaced by create()
+    const auto& layout = layoutOf(WorkTable::Proft);
+    auto file = createTable(tableFile(dir.path(), WorkTable::Proft), layout.fields);
+    {
+        DbfTable table(file);
+        table.open(OpenMode::Exclusive);
+        for (const char* abbreviation : {"AB", "CD"}) {
+            table.append();
+            table.setText("ABREV", abbreviation);
+            table.setNumber("DNI", 12);
+            table.post();
+        }
+    }
+    const std::string bytes = readFile(file);
+    const std::size_t fieldCount = layout.fields.size();
+    const std::size_t headerLength = 32 + 32 * fieldCount + 1;
+    const std::size_t recordLength = 1 + 4 + 40 + 40 + 11 + 10 + 10;
+
+    std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    EXPECT_EQ(byteAt(bytes, 0), 0x03u);
+    EXPECT_EQ(byteAt(bytes, 1), static_cast<unsigned>(today.tm_year));
+    EXPECT_EQ(byteAt(bytes, 2), static_cast<unsigned>(today.tm_mon + 1));
+    EXPECT_EQ(byteAt(bytes, 3), static_cast<unsigned>(today.tm_mday));
+    EXPECT_EQ(u32At(bytes, 4), 2u);
+    EXPECT_EQ(u16At(bytes, 8), headerLength);
+    EXPECT_EQ(u16At(bytes, 10), recordLength);
+    EXPECT_EQ(byteAt(bytes, 28), 0u);
+    EXPECT_EQ(byteAt(bytes, 29), 0x57u);
+    // DNI, the fourth field: "DNI" NUL-padded to 11, 'N', width 11, no decimals.
+    const std::string dni = bytes.substr(32 + 32 * 3, 32);
+    EXPECT_EQ(dni.substr(0, 11), std::string("DNI\0\0\0\0\0\0\0\0", 11));
+    EXPECT_EQ(dni[11], 'N');
+    EXPECT_EQ(byteAt(dni, 16), 11u);
+    EXPECT_EQ(byteAt(dni, 17), 0u);
+    EXPECT_EQ(byteAt(bytes, headerLength - 1), 0x0Du);
+    ASSERT_EQ(bytes.size(), headerLength + 2 * recordLength + 1);
+    EXPECT_EQ(bytes.substr(headerLength, 5), " AB  ");
+    EXPECT_EQ(bytes.substr(headerLength + 1 + 4 + 80, 11), "         12");
+    EXPECT_EQ(bytes[headerLength + recordLength], ' ');
+    EXPECT_EQ(byteAt(bytes, bytes.size() - 1), 0x1Au);
+
+    // The name is used exactly as given.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"PROFT.DBF"});
+}
+
+TEST(DbfWrite, PostedRecordIsInTheFileBeforeClose) {
+    TempDir dir;
+    auto file = createTable(dir / "AULAT.DBF", layoutOf(WorkTable::Aulat).fields);
+    DbfTable writer(file);
+    writer.open(OpenMode::Shared);
+    writer.append();
+    writer.setText("ABREV", "A1");
+    writer.setNumber("MAXALUM", 30);
+    writer.post();
+    EXPECT_EQ(writer.text("ABREV"), "A1");  // the posted record is the current one
+    EXPECT_EQ(writer.currentRecordNumber(), 0u);
+
+    DbfTable reader(file);
+    reader.open(OpenMode::Shared);
+    EXPECT_EQ(scan(reader, {"ABREV", "MAXALUM"}),
+              (std::vector<std::vector<std::string>>{{"A1", "30"}}));
+    EXPECT_EQ(u32At(readFile(file), 4), 1u);
+}
+
+TEST(DbfWrite, FailedPostReportsTheFileAndKeepsTheTableConsistent) {
+    TempDir dir;
+    auto file = createTable(dir / "CURSOST.DBF", layoutOf(WorkTable::Cursost).fields);
+    DbfTable table(file);
+    table.open(OpenMode::Exclusive);
+    table.append();
+    table.setText("ABREV", "1A");
+    table.post();
+
+    // Writes beyond the current size fail as on a full disk.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = static_cast<rlim_t>(std::filesystem::file_size(file));
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    table.append();
+    table.setText("ABREV", "2B");
+    std::string message = errorOf([&] { table.post(); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(message.rfind(file.string() + ": no se puede escribir: ", 0), 0u) << message;
+    table.close();
+    table.open();
+    EXPECT_EQ(scan(table, {"ABREV"}), (std::vector<std::vector<std::string>>{{"1A"}}));
+}
+
+TEST(DbfWrite, UnknownFieldsAndMissingFilesAreNamed) {
+    TempDir dir;
+    auto file = createTable(dir / "PROFT.DBF", layoutOf(WorkTable::Proft).fields);
+    DbfTable table(file);
+    table.open();
+    EXPECT_FALSE(table.hasField("XYZ"));
+    EXPECT_TRUE(table.hasField("DNI"));
+    table.append();
+    EXPECT_EQ(errorOf([&] { table.setText("XYZ", "1"); }),
+              file.string() + ": la tabla no tiene el campo «XYZ»");
+
+    DbfTable missing(dir / "NOPE.DBF");
+    EXPECT_EQ(errorOf([&] { missing.open(); }),
+              (dir / "NOPE.DBF").string() + ": la tabla no existe");
+    DbfTable noFolder(dir / "NOFOLDER" / "PROFT.DBF");
+    EXPECT_EQ(errorOf([&] { noFolder.open(); }),
+              (dir / "NOFOLDER" / "PROFT.DBF").string() + ": la carpeta no existe");
+    noFolder.defineFields(layoutOf(WorkTable::Proft).fields);
+    EXPECT_EQ(errorOf([&] { noFolder.create(); }),
+              (dir / "NOFOLDER" / "PROFT.DBF").string() + ": la carpeta no existe");
+}
+
+// ---------------------------------------------------------------------------------------
+// Interoperability with independent dBase tools
+
+// A text value for field `index` of record `row`, exercising blanks and accented bytes.
+std::string sampleText(int row, std::size_t index, int width) {
+    std::string value = row == 0 ? " \xD1"
+                                   "a" +
+                                       std::to_string(index) + "  z"
+                                 : "Q" + std::to_string(index * 7) + " ";
+    return value.substr(0, static_cast<std::size_t>(width));
+}
+
+TEST(DbfInterop, DbfreadReadsEveryWorkTableWeWrite) {
+    static const char* kReader = R"(
+import sys, dbfread
+t = dbfread.DBF(sys.argv[1], encoding='cp1252', char_decode_errors='strict')
+print(' '.join('%s:%s:%d:%d' % (f.name, f.type, f.length, f.decimal_count) for f in t.fields))
+for r in t:
+    print('|'.join(ascii(v) for v in r.values()))
+)";
+    TempDir dir;
+    std::vector<WorkTable> tables(exportTables().begin(), exportTables().end());
+    tables.push_back(WorkTable::Soluc);
+    for (WorkTable which : tables) {
+        const auto& layout = layoutOf(which);
+        SCOPED_TRACE(std::string(layout.name));
+        auto file = createTable(tableFile(dir.path(), which), layout.fields);
+        std::string expectedFields;
+        std::vector<std::string> expectedRows;
+        {
+            DbfTable table(file);
+            table.open(OpenMode::Exclusive);
+            for (int row = 0; row < 2; ++row) {
+                table.append();
+                std::string line;
+                for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+                    const FieldSpec& spec = layout.fields[i];
+                    if (i > 0) line += "|";
+                    switch (spec.type) {
+                        case FieldType::Text: {
+                            std::string value = sampleText(row, i, spec.width);
+                            table.setText(spec.name, value);
+                            auto end = value.find_last_not_of(' ');
+                            value = end == std::string::npos ? "" : value.substr(0, end + 1);
+                            std::string shown;
+                            for (unsigned char c : value) {
+                                char hex[8];
+                                std::snprintf(hex, sizeof hex, c < 0x80 ? "%c" : "\\x%02x", c);
+                                shown += hex;
+                            }
+                            line += "'" + shown + "'";
+                            break;
+                        }
+                        case FieldType::Integer:
+                            table.setNumber(spec.name, row == 0 ? -123 : 45);
+                            line += row == 0 ? "-123" : "45";
+                            break;
+                        case FieldType::Number:
+                            if (row == 0) table.setNumber(spec.name, 2.5);
+                            line += row == 0 ? "2.5" : "None";
+                            break;
+                        case FieldType::Logical:
+                            table.setLogical(spec.name, row == 0);
+                            line += row == 0 ? "True" : "False";
+                            break;
+                    }
+                }
+                table.post();
+                expectedRows.push_back(line);
+            }
+            for (const auto& field : table.fields()) {
+                if (!expectedFields.empty()) expectedFields += " ";
+                expectedFields += field.name + ":" + field.type + ":" +
+                                  std::to_string(field.width) + ":" +
+                                  std::to_string(field.decimals);
+            }
+        }
+        std::string expectedOutput = expectedFields + "\n";
+        for (const auto& line : expectedRows) expectedOutput += line + "\n";
+
+        std::string layoutFields;
+        for (const auto& spec : layout.fields) {
+            if (!layoutFields.empty()) layoutFields += " ";
+            int width = spec.type == FieldType::Text      ? spec.width
+                        : spec.type == FieldType::Integer ? 11
+                        : spec.type == FieldType::Number  ? 18
+                                                          : 1;
+            layoutFields += spec.name + ":" +
+                            (spec.type == FieldType::Text      ? "C"
+                             : spec.type == FieldType::Logical ? "L"
+                                                               : "N") +
+                            ":" + std::to_string(width) + ":" +
+                            (spec.type == FieldType::Number ? "4" : "0");
+        }
+        EXPECT_EQ(expectedFields, layoutFields);
+
+        auto result = runPython(kReader, {file.string()});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, expectedOutput);
+    }
+}
+
+// Writes a dBase III table with python's `dbf` package: fields NAME C(10), HORAS N(8,2),
+// DNI N(11,0), ACTIVO L, FECHA D; five records, the second deleted.
+void writeWithPythonDbf(const std::filesystem::path& file) {
+    static const char* kWriter = R"(
+import sys, dbf
+t = dbf.Table(sys.argv[1], 'NAME C(10); HORAS N(8,2); DNI N(11,0); ACTIVO L; FECHA D',
+              dbf_type='db3', codepage='cp1252')
+t.open(dbf.READ_WRITE)
+t.append(("O'NE", 3, 12, True, dbf.Date(2024, 5, 17)))
+t.append(('GONE', 2.5, 1, False, None))
+t.append({'name': 'EMPTY'})
+t.append(('\xd1and\xfa', 2.5, -60, False, None))
+t.append(('LAST', 3.5, 7, None, None))
+dbf.delete(t[1])
+t.close()
+)";
+    auto result = runPython(kWriter, {file.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+}
+
+const std::vector<std::string> kPythonFields = {"NAME", "HORAS", "DNI", "ACTIVO", "FECHA"};
+const std::vector<std::vector<std::string>> kPythonRows = {
+    {"O'NE", "3", "12", "T", "20240517"},
+    {"EMPTY", "", "", "", ""},
+    {"\xD1"
+     "and\xFA",
+     "2.5", "-60", "F", ""},
+    {"LAST", "3.5", "7", "", ""},
+};
+
+TEST(DbfInterop, ReadsDbase3TablesWrittenByPythonDbfWithTheIndexFlag) {
+    TempDir dir;
+    auto file = dir / "SOLUC.DBF";
+    writeWithPythonDbf(file);
+    std::string bytes = readFile(file);
+    bytes[28] = 0x01;  // the production-index flag, as on the timetable program's tables
+    writeFile(file, bytes);
+
+    DbfTable table(file);
+    table.open(OpenMode::Exclusive);
+    EXPECT_EQ(table.recordCount(), 4u);
+    EXPECT_EQ(scan(table, kPythonFields), kPythonRows);
+    std::vector<std::int32_t> hours;
+    std::vector<double> exactHours;
+    for (table.first(); !table.eof(); table.next()) {
+        hours.push_back(table.integer("HORAS"));
+        exactHours.push_back(table.number("HORAS"));
+    }
+    EXPECT_EQ(hours, (std::vector<std::int32_t>{3, 0, 2, 4}));
+    EXPECT_EQ(exactHours, (std::vector<double>{3, 0, 2.5, 3.5}));
+    const auto& fields = table.fields();
+    ASSERT_EQ(fields.size(), 5u);
+    EXPECT_EQ(fields[1].type, 'N');
+    EXPECT_EQ(fields[1].width, 8);
+    EXPECT_EQ(fields[1].decimals, 2);
+    EXPECT_EQ(fields[4].type, 'D');
+}
+
+TEST(DbfInterop, ReadsDbase4VersionBytes) {
+    TempDir dir;
+    auto file = dir / "D4.DBF";
+    writeWithPythonDbf(file);
+    const std::string original = readFile(file);
+    for (unsigned char version : {0x04, 0x8B, 0x83, 0x8E}) {
+        SCOPED_TRACE(static_cast<int>(version));
+        std::string bytes = original;
+        bytes[0] = static_cast<char>(version);
+        writeFile(file, bytes);
+        DbfTable table(file);
+        table.open();
+        EXPECT_EQ(scan(table, kPythonFields), kPythonRows);
+    }
+}
+
+TEST(DbfInterop, ReadsVisualFoxProTablesWithIntegerFieldsAndBacklink) {
+    static const char* kWriter = R"(
+import sys, dbf
+t = dbf.Table(sys.argv[1], 'NAME C(6); CNT I; H N(8,2)', dbf_type='vfp', codepage='cp1252')
+t.open(dbf.READ_WRITE)
+t.append(('AB', -70000, 1.25))
+t.append(('CD', -70000, None))
+t.append(('EF', 2147483646, 10))
+dbf.delete(t[0])
+t.close()
+)";
+    TempDir dir;
+    auto file = dir / "VFP.DBF";
+    auto result = runPython(kWriter, {file.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string bytes = readFile(file);
+    ASSERT_EQ(byteAt(bytes, 0), 0x30u);
+    ASSERT_EQ(u16At(bytes, 8), 32u + 3 * 32 + 1 + 263);
+
+    DbfTable table(file);
+    table.open();
+    EXPECT_EQ(
+        scan(table, {"NAME", "CNT", "H"}),
+        (std::vector<std::vector<std::string>>{{"CD", "-70000", ""}, {"EF", "2147483646", "10"}}));
+    table.first();
+    EXPECT_EQ(table.integer("CNT"), -70000);
+    EXPECT_EQ(table.number("CNT"), -70000.0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Navigation and filters
+
+class DbfScan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        file_ = createTable(dir_ / "SOLUC.DBF", layoutOf(WorkTable::Soluc).fields);
+        DbfTable table(file_);
+        table.open(OpenMode::Exclusive);
+        for (const char* prof : {"O'NE", "o'ne", "ONE", "TWO", "O'NE", "ONE "}) {
+            table.append();
+            table.setText("PROF", prof);
+            table.setNumber("DIA", static_cast<double>(table.recordCount()));
+            table.post();
+        }
+        table.close();
+        // Mark the record with DIA 2 (ONE) deleted, as another program would.
+        std::string bytes = readFile(file_);
+        std::size_t headerLength = u16At(bytes, 8);
+        std::size_t recordLength = u16At(bytes, 10);
+        bytes[headerLength + 2 * recordLength] = '*';
+        writeFile(file_, bytes);
+    }
+
+    std::vector<std::string> visitedDays(DbfTable& table) {
+        std::vector<std::string> days;
+        for (; !table.eof(); table.next()) days.push_back(table.text("DIA"));
+        return days;
+    }
+
+    TempDir dir_;
+    std::filesystem::path file_;
+};
+
+TEST_F(DbfScan, DeletedRecordsAreInvisibleAndEofFollowsTheLastRecord) {
+    DbfTable table(file_);
+    table.open();
+    EXPECT_EQ(table.recordCount(), 5u);
+    table.first();
+    EXPECT_EQ(visitedDays(table), (std::vector<std::string>{"0", "1", "3", "4", "5"}));
+    EXPECT_TRUE(table.eof());
+    table.next();  // staying past the end
+    EXPECT_TRUE(table.eof());
+    table.first();
+    EXPECT_FALSE(table.eof());
+    EXPECT_EQ(table.currentRecordNumber(), 0u);
+    table.next();
+    table.next();
+    table.next();
+    EXPECT_EQ(table.currentRecordNumber(), 4u);  // physical number, past the deleted one
+}
+
+TEST_F(DbfScan, EmptyTableIsAtEofAtOnce) {
+    auto empty = createTable(dir_ / "EMPTY.DBF", layoutOf(WorkTable::Soluc).fields);
+    DbfTable table(empty);
+    table.open();
+    EXPECT_TRUE(table.eof());
+    table.first();
+    EXPECT_TRUE(table.eof());
+    EXPECT_EQ(table.recordCount(), 0u);
+    EXPECT_NE(errorOf([&] { (void)table.text("PROF"); }).find(empty.string() + ": "),
+              std::string::npos);
+}
+
+TEST_F(DbfScan, FilterPassesExactCaseSensitiveMatches) {
+    struct Case {
+        std::string filter;
+        std::vector<std::string> days;
+    };
+    const std::vector<Case> cases = {
+        {"PROF= 'O''NE'", {"0", "4"}}, {"PROF= 'o''ne'", {"1"}},
+        {"PROF= 'ONE'", {"5"}},  // the deleted ONE stays invisible; "ONE " reads as "ONE"
+        {"PROF= 'ONE '", {}},          {"PROF= 'TWO'", {"3"}},
+        {"PROF= 'one'", {}},           {"PROF= ''", {}},
+        {"DIA= '4'", {"4"}},  // numbers compare as they read back
+    };
+    DbfTable table(file_);
+    table.open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.filter);
+        table.setFilterText(c.filter);
+        table.filterOn();
+        EXPECT_EQ(table.recordCount(), c.days.size());
+        EXPECT_EQ(table.eof(), c.days.empty());  // filterOn moves to the first passing record
+        EXPECT_EQ(visitedDays(table), c.days);
+        table.filterOff();
+        EXPECT_EQ(table.recordCount(), 5u);
+        table.first();
+        EXPECT_EQ(visitedDays(table), (std::vector<std::string>{"0", "1", "3", "4", "5"}));
+    }
+}
+
+TEST_F(DbfScan, FilterStaysOnForPostedRecords) {
+    DbfTable table(file_);
+    table.open(OpenMode::Exclusive);
+    table.setFilterText("PROF= 'TWO'");
+    table.filterOn();
+    EXPECT_EQ(table.recordCount(), 1u);
+    table.append();
+    table.setText("PROF", "TWO");
+    table.setNumber("DIA", 9);
+    table.post();
+    table.append();
+    table.setText("PROF", "THREE");
+    table.post();
+    EXPECT_EQ(table.recordCount(), 2u);
+    table.first();
+    EXPECT_EQ(visitedDays(table), (std::vector<std::string>{"3", "9"}));
+}
+
+TEST_F(DbfScan, MalformedFiltersAndUnknownFieldsAreErrorsNamingTheFile) {
+    DbfTable table(file_);
+    table.open();
+    for (const char* text : {"PROF='X'", "PROF = 'X'", "PROF=  'X'", "PROF= 'X", "PROF= 'X'Y",
+                             "PROF= 'O'NE'", "= 'X'", "PROF= X", "PROF= \"X\"", " PROF= 'X'"}) {
+        SCOPED_TRACE(text);
+        std::string message = errorOf([&] { table.setFilterText(text); });
+        EXPECT_EQ(message.rfind(file_.string() + ": filtro no válido", 0), 0u) << message;
+    }
+    table.setFilterText("XYZ= 'A'");
+    EXPECT_EQ(errorOf([&] { table.filterOn(); }),
+              file_.string() + ": la tabla no tiene el campo «XYZ»");
+    EXPECT_EQ(table.recordCount(), 5u);
+}
+
+// ---------------------------------------------------------------------------------------
+// Share modes
+
+TEST(DbfShare, TwoObjectsInOneProcessConflictLikeTwoPrograms) {
+    struct Case {
+        OpenMode holder;
+        OpenMode opener;
+        bool conflicts;
+    };
+    const std::vector<Case> cases = {
+        {OpenMode::Exclusive, OpenMode::Exclusive, true},
+        {OpenMode::Exclusive, OpenMode::Shared, true},
+        {OpenMode::Shared, OpenMode::Exclusive, true},
+        {OpenMode::Shared, OpenMode::Shared, false},
+    };
+    TempDir dir;
+    auto file = createTable(dir / "PROFT.DBF", layoutOf(WorkTable::Proft).fields);
+    for (const auto& c : cases) {
+        DbfTable holder(file);
+        holder.open(c.holder);
+        DbfTable opener(file);
+        std::string message = errorOf([&] { opener.open(c.opener); });
+        if (c.conflicts) {
+            EXPECT_EQ(message, file.string() + ": está en uso por otro programa");
+            EXPECT_FALSE(opener.isOpen());
+            holder.close();
+            opener.open(c.opener);  // free again
+        }
+        EXPECT_EQ(message.empty(), !c.conflicts) << message;
+        EXPECT_TRUE(opener.isOpen());
+    }
+}
+
+TEST(DbfShare, CreateFailsWithoutTouchingATableInUse) {
+    TempDir dir;
+    auto file = createTable(dir / "AULAT.DBF", layoutOf(WorkTable::Aulat).fields);
+    DbfTable holder(file);
+    holder.open(OpenMode::Shared);
+    holder.append();
+    holder.setText("ABREV", "A1");
+    holder.post();
+    const std::string before = readFile(file);
+
+    DbfTable creator(file);
+    creator.defineFields(layoutOf(WorkTable::Aulat).fields);
+    EXPECT_EQ(errorOf([&] { creator.create(); }),
+              file.string() + ": está en uso por otro programa");
+    EXPECT_EQ(readFile(file), before);
+}
+
+TEST(DbfShare, ExclusiveHolderInAnotherProcessBlocksOpening) {
+    TempDir dir;
+    auto file = createTable(dir / "GRUPOST.DBF", layoutOf(WorkTable::Grupost).fields);
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int status = 1;
+        try {
+            DbfTable table(file);
+            table.open(OpenMode::Exclusive);
+            char byte = 'R';
+            if (write(ready[1], &byte, 1) == 1 && read(release[0], &byte, 1) >= 0) status = 0;
+        } catch (...) {
+        }
+        _exit(status);
+    }
+    close(ready[1]);
+    close(release[0]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+
+    for (OpenMode mode : {OpenMode::Exclusive, OpenMode::Shared}) {
+        DbfTable table(file);
+        std::string message = errorOf([&] { table.open(mode); });
+        EXPECT_EQ(message, file.string() + ": está en uso por otro programa");
+    }
+    ASSERT_EQ(write(release[1], "x", 1), 1);
+    close(release[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(ready[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    DbfTable table(file);
+    table.open(OpenMode::Exclusive);
+    EXPECT_TRUE(table.isOpen());
+}
+
+// ---------------------------------------------------------------------------------------
+// Malformed files
+
+TEST(DbfMalformed, DamagedFilesAreErrorsNamingTheFile) {
+    TempDir dir;
+    auto file = createTable(dir / "BASE.DBF",
+                            {{"ABREV", FieldType::Text, 4}, {"N", FieldType::Integer, 0}});
+    {
+        DbfTable table(file);
+        table.open();
+        for (int i = 0; i < 2; ++i) {
+            table.append();
+            table.setText("ABREV", "X");
+            table.post();
+        }
+    }
+    const std::string valid = readFile(file);  // header 97 bytes, records 16 bytes
+    struct Case {
+        const char* name;
+        std::function<void(std::string&)> damage;
+        const char* problem;
+    };
+    const std::vector<Case> cases = {
+        {"empty file", [](std::string& b) { b.clear(); }, "la cabecera está incompleta"},
+        {"truncated header", [](std::string& b) { b.resize(20); }, "la cabecera está incompleta"},
+        {"truncated descriptors", [](std::string& b) { b.resize(60); },
+         "la longitud de la cabecera (97) no cabe en el archivo"},
+        {"record count beyond the file", [](std::string& b) { putU32(b, 4, 500); },
+         "el número de registros (500) no cabe en el archivo"},
+        {"huge record count", [](std::string& b) { putU32(b, 4, 0xFFFFFFFF); },
+         "el número de registros (4294967295) no cabe en el archivo"},
+        {"header length outside", [](std::string& b) { putU16(b, 8, 5000); },
+         "la longitud de la cabecera (5000) no cabe en el archivo"},
+        {"header length smaller than descriptors", [](std::string& b) { putU16(b, 8, 70); },
+         "falta el final de la lista de campos"},
+        {"tiny header length", [](std::string& b) { putU16(b, 8, 10); },
+         "la longitud de la cabecera (10) no deja sitio para los campos"},
+        {"no terminator", [](std::string& b) { b[96] = ' '; },
+         "falta el final de la lista de campos"},
+        {"zero-width field", [](std::string& b) { b[32 + 16] = 0; },
+         "el campo «ABREV» tiene ancho cero"},
+        {"overlong field", [](std::string& b) { b[32 + 16] = static_cast<char>(200); },
+         "la longitud de registro (16) no coincide con la de los campos (212)"},
+        {"record length unlike the fields", [](std::string& b) { putU16(b, 10, 15); },
+         "la longitud de registro (15) no coincide con la de los campos (16)"},
+        {"zero record length", [](std::string& b) { putU16(b, 10, 0); },
+         "la longitud de registro (0) no es válida"},
+        {"integer field of width 3",
+         [](std::string& b) {
+             b[64 + 11] = 'I';
+             b[64 + 16] = 3;
+         },
+         "el campo «N» de tipo I no tiene ancho 4"},
+        {"not a table", [](std::string& b) { b[0] = '<'; }, "no es una tabla dBase"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = valid;
+        c.damage(bytes);
+        auto damaged = dir / "DAMAGED.DBF";
+        writeFile(damaged, bytes);
+        DbfTable table(damaged);
+        std::string message = errorOf([&] { table.open(); });
+        EXPECT_EQ(message.rfind(damaged.string() + ": ", 0), 0u) << message;
+        EXPECT_NE(message.find(c.problem), std::string::npos) << message;
+        EXPECT_FALSE(table.isOpen());
+    }
+}
+
+TEST(DbfMalformed, MissingEndMarkerAndShortRecordCountAreTolerated) {
+    TempDir dir;
+    auto file = createTable(dir / "T.DBF", {{"ABREV", FieldType::Text, 4}});
+    {
+        DbfTable table(file);
+        table.open();
+        for (const char* value : {"A", "B", "C"}) {
+            table.append();
+            table.setText("ABREV", value);
+            table.post();
+        }
+    }
+    std::string bytes = readFile(file);
+    bytes.pop_back();  // no 0x1A
+    writeFile(file, bytes);
+    {
+        DbfTable table(file);
+        table.open();
+        EXPECT_EQ(scan(table, {"ABREV"}),
+                  (std::vector<std::vector<std::string>>{{"A"}, {"B"}, {"C"}}));
+    }
+    putU32(bytes, 4, 2);  // the count wins over the data present
+    writeFile(file, bytes);
+    DbfTable table(file);
+    table.open(OpenMode::Exclusive);
+    EXPECT_EQ(scan(table, {"ABREV"}), (std::vector<std::vector<std::string>>{{"A"}, {"B"}}));
+    table.append();  // appending goes after the counted records
+    table.setText("ABREV", "D");
+    table.post();
+    table.close();
+    table.open();
+    EXPECT_EQ(scan(table, {"ABREV"}), (std::vector<std::vector<std::string>>{{"A"}, {"B"}, {"D"}}));
+}
+
+}  // namespace
+}  // namespace thq::data

@@ -1,0 +1,240 @@
+// The platform file adapter: share modes, positioned reads and writes, atomic replacement.
+#include "data/platform_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "data/error.hpp"
+#include "test_support.hpp"
+
+namespace thq::platform {
+namespace {
+
+using test::readFile;
+using test::snapshotFolder;
+using test::TempDir;
+using test::writeFile;
+
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+// Sets the umask for the scope of the object.
+class ScopedUmask {
+public:
+    explicit ScopedUmask(mode_t mask) : saved_(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(saved_); }
+
+private:
+    mode_t saved_;
+};
+
+mode_t permissionsOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return 0;
+    return info.st_mode & 07777;
+}
+
+TEST(PlatformFile, PositionedReadsAndWrites) {
+    TempDir dir;
+    auto path = dir / "DATA.BIN";
+    File file = File::create(path, ShareMode::Exclusive);
+    file.writeAt(0, "hello world", 11);
+    file.writeAt(6, "WORLD!", 6);
+    file.writeAt(20, "z", 1);  // past the end: the gap reads as zeros
+    EXPECT_EQ(file.size(), 21u);
+
+    char buffer[32] = {};
+    EXPECT_EQ(file.readAt(0, buffer, 12), 12u);
+    EXPECT_EQ(std::string(buffer, 12), "hello WORLD!");
+    EXPECT_EQ(file.readAt(18, buffer, 10), 3u);  // short only at the end of the file
+    EXPECT_EQ(std::string(buffer, 3), std::string("\0\0z", 3));
+    EXPECT_EQ(file.readAt(100, buffer, 4), 0u);
+
+    file.truncate(5);
+    file.flushToDisk();
+    EXPECT_EQ(file.size(), 5u);
+    file.close();
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_EQ(readFile(path), "hello");
+
+    File moved = File::open(path, OpenIntent::ReadOnly, ShareMode::Shared);
+    File target = std::move(moved);
+    EXPECT_FALSE(moved.isOpen());
+    EXPECT_TRUE(target.isOpen());
+    EXPECT_EQ(target.size(), 5u);
+}
+
+TEST(PlatformFile, ShareModesConflictWithinOneProcess) {
+    struct Case {
+        ShareMode holder;
+        ShareMode opener;
+        bool conflicts;
+    };
+    const std::vector<Case> cases = {
+        {ShareMode::Exclusive, ShareMode::Exclusive, true},
+        {ShareMode::Exclusive, ShareMode::Shared, true},
+        {ShareMode::Shared, ShareMode::Exclusive, true},
+        {ShareMode::Shared, ShareMode::Shared, false},
+    };
+    TempDir dir;
+    auto path = dir / "T.DBF";
+    writeFile(path, "data");
+    for (const auto& c : cases) {
+        File holder = File::open(path, OpenIntent::ReadWrite, c.holder);
+        std::string message = errorOf([&] { File::open(path, OpenIntent::ReadWrite, c.opener); });
+        EXPECT_EQ(message, c.conflicts ? path.string() + ": está en uso por otro programa" : "");
+        // Creating (which empties the file) is refused the same way, leaving the data.
+        std::string createMessage = errorOf([&] { File::create(path, c.opener); });
+        if (c.conflicts) {
+            EXPECT_EQ(createMessage, path.string() + ": está en uso por otro programa");
+            EXPECT_EQ(readFile(path), "data");
+            holder.close();
+            File::open(path, OpenIntent::ReadWrite, c.opener);  // free once the holder closes
+        }
+        writeFile(path, "data");
+    }
+}
+
+TEST(PlatformFile, OpenAndCreateNameWhatIsMissing) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "SUB");
+    struct Case {
+        std::filesystem::path path;
+        std::string problem;
+    };
+    const std::vector<Case> opens = {
+        {dir / "NONE.DBF", "el archivo no existe"},
+        {dir / "NOFOLDER" / "NONE.DBF", "la carpeta no existe"},
+        {dir / "SUB", "no es un archivo"},
+    };
+    for (const auto& c : opens) {
+        EXPECT_EQ(errorOf([&] { File::open(c.path, OpenIntent::ReadOnly, ShareMode::Shared); }),
+                  c.path.string() + ": " + c.problem);
+    }
+    EXPECT_EQ(errorOf([&] { File::create(dir / "NOFOLDER" / "X.DBF", ShareMode::Exclusive); }),
+              (dir / "NOFOLDER" / "X.DBF").string() + ": la carpeta no existe");
+    EXPECT_EQ(errorOf([&] { File::create(dir / "SUB", ShareMode::Exclusive); }),
+              (dir / "SUB").string() + ": es una carpeta, no un archivo");
+}
+
+TEST(PlatformFile, CreatedFilesFollowTheUmask) {
+    TempDir dir;
+    for (mode_t mask : {022, 027, 077}) {
+        ScopedUmask umask(mask);
+        auto path = dir / ("F" + std::to_string(mask));
+        File::create(path, ShareMode::Shared);
+        EXPECT_EQ(permissionsOf(path), 0666 & ~mask);
+    }
+}
+
+TEST(PlatformFile, FileQueries) {
+    TempDir dir;
+    writeFile(dir / "A.DBF", "x");
+    std::filesystem::create_directory(dir / "SUB");
+    EXPECT_TRUE(fileExists(dir / "A.DBF"));
+    EXPECT_FALSE(isDirectory(dir / "A.DBF"));
+    EXPECT_FALSE(fileExists(dir / "SUB"));  // a folder is not a file
+    EXPECT_TRUE(isDirectory(dir / "SUB"));
+    EXPECT_FALSE(fileExists(dir / "a.dbf"));  // names are not folded
+    EXPECT_FALSE(isDirectory(dir / "NONE"));
+
+    EXPECT_FALSE(removeFileQuietly(dir / "SUB"));
+    EXPECT_TRUE(isDirectory(dir / "SUB"));
+    EXPECT_TRUE(removeFileQuietly(dir / "A.DBF"));
+    EXPECT_FALSE(fileExists(dir / "A.DBF"));
+    EXPECT_FALSE(removeFileQuietly(dir / "A.DBF"));
+}
+
+TEST(PlatformFile, RenameReplacesAndNamesBothFilesOnFailure) {
+    TempDir dir;
+    writeFile(dir / "NEW", "new");
+    writeFile(dir / "OLD", "old");
+    renameReplacing(dir / "NEW", dir / "OLD");
+    EXPECT_EQ(readFile(dir / "OLD"), "new");
+    EXPECT_FALSE(fileExists(dir / "NEW"));
+    flushFolder(dir.path());
+
+    std::string message = errorOf([&] { renameReplacing(dir / "NEW", dir / "OLD"); });
+    EXPECT_EQ(message.rfind((dir / "NEW").string() + ": no se puede renombrar a " +
+                                (dir / "OLD").string() + ": ",
+                            0),
+              0u)
+        << message;
+}
+
+TEST(PlatformFile, AtomicWriteReplacesWithUmaskPermissions) {
+    TempDir dir;
+    ScopedUmask umask(022);
+    auto target = dir / "RESULT.XML";
+    writeFile(target, "earlier");
+    ::chmod(target.c_str(), 0600);
+    writeFileAtomically(target, std::string("new\0content", 11));
+    EXPECT_EQ(readFile(target), std::string("new\0content", 11));
+    EXPECT_EQ(permissionsOf(target), 0644u);
+    EXPECT_EQ(snapshotFolder(dir.path()).size(), 1u);  // no temporary file left
+
+    writeFileAtomically(dir / "EMPTY", "");
+    EXPECT_EQ(readFile(dir / "EMPTY"), "");
+}
+
+TEST(PlatformFile, FailedAtomicWriteLeavesTheEarlierFileAndNoTemporary) {
+    TempDir dir;
+    writeFile(dir / "KEEP.XML", "earlier");
+    std::filesystem::create_directory(dir / "BUSY");
+    writeFile(dir / "BUSY" / "inside", "x");
+    struct Case {
+        std::filesystem::path target;
+        std::string problemStart;
+    };
+    std::vector<Case> cases = {
+        {dir / "MISSING" / "OUT.XML", "la carpeta no existe"},
+        {dir / "BUSY", "no se puede escribir: "},  // a folder cannot be replaced by a file
+    };
+    if (::geteuid() != 0) {  // permissions do not stop the superuser
+        std::filesystem::create_directory(dir / "LOCKED");
+        writeFile(dir / "LOCKED" / "OUT.XML", "earlier");
+        ::chmod((dir / "LOCKED").c_str(), 0555);
+        cases.push_back({dir / "LOCKED" / "OUT.XML", "no se puede escribir: "});
+    }
+    const auto before = snapshotFolder(dir.path());
+    for (const auto& c : cases) {
+        std::string message = errorOf([&] { writeFileAtomically(c.target, "new"); });
+        EXPECT_EQ(message.rfind(c.target.string() + ": " + c.problemStart, 0), 0u) << message;
+        EXPECT_EQ(snapshotFolder(dir.path()), before);
+    }
+    if (std::filesystem::exists(dir / "LOCKED")) ::chmod((dir / "LOCKED").c_str(), 0755);
+}
+
+TEST(PlatformFile, PathsForMessagesAndTheDefaultWorkFolder) {
+    EXPECT_EQ(displayPath(std::filesystem::path("/w/Año 2024/PROFT.DBF")), "/w/Año 2024/PROFT.DBF");
+
+    const char* saved = std::getenv("HOME");
+    std::string savedHome = saved ? saved : "";
+    ::setenv("HOME", "/home/prueba", 1);
+    EXPECT_EQ(defaultWorkFolder(), std::filesystem::path("/home/prueba/HTEMP"));
+    if (saved) {
+        ::setenv("HOME", savedHome.c_str(), 1);
+    } else {
+        ::unsetenv("HOME");
+    }
+
+    CalendarDate today = localToday();
+    EXPECT_GE(today.year, 2024);
+    EXPECT_TRUE(today.month >= 1 && today.month <= 12);
+    EXPECT_TRUE(today.day >= 1 && today.day <= 31);
+}
+
+}  // namespace
+}  // namespace thq::platform
