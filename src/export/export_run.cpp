@@ -1,5 +1,7 @@
 #include "export/export_run.hpp"
 
+#include <utility>
+
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
 #include "data/xml_document.hpp"
@@ -39,21 +41,30 @@ void requireSchoolDocument(const data::XmlDocument& document, const std::filesys
 
 }  // namespace
 
-ExportOutcome runExport(const std::filesystem::path& document, const std::filesystem::path& workFolder) {
+ExportOutcome runExport(const std::filesystem::path& document, const std::filesystem::path& workFolder,
+                        const ExportHooks& hooks) {
     if (!platform::fileExists(document)) return ExportOutcome::MissingDocument;
     const auto xml = data::XmlDocument::load(document);
     requireSchoolDocument(xml, document);
 
     ScratchFolder staging(workFolder, "export");
     ExportState state(xml, staging.path());
-    BuildSubjectCatalogue(state);
-    AppendTaskCatalogue(state);
-    BuildSubjectCourseTable(state);
-    BuildTeacherTable(state);
-    BuildRoomTable(state);
-    BuildCourseAndGroupTables(state);
-    BuildAssignmentTable(state);
-    BuildSlotTable(state);
+    using Step = void (*)(ExportState&);
+    static constexpr std::pair<std::string_view, Step> kSteps[] = {
+        {"BuildSubjectCatalogue", BuildSubjectCatalogue},
+        {"AppendTaskCatalogue", AppendTaskCatalogue},
+        {"BuildSubjectCourseTable", BuildSubjectCourseTable},
+        {"BuildTeacherTable", BuildTeacherTable},
+        {"BuildRoomTable", BuildRoomTable},
+        {"BuildCourseAndGroupTables", BuildCourseAndGroupTables},
+        {"BuildAssignmentTable", BuildAssignmentTable},
+        {"BuildSlotTable", BuildSlotTable},
+    };
+    for (const auto& [name, step] : kSteps) {
+        if (hooks.beforeStep) hooks.beforeStep(name);
+        step(state);
+    }
+    if (hooks.beforeStep) hooks.beforeStep("ReplaceWorkTables");
     replaceWorkTables(staging.path(), workFolder, data::exportTables());
     return ExportOutcome::Completed;
 }

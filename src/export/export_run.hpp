@@ -1,6 +1,8 @@
 #pragma once
 // The export run: a school-management document in, the eight work tables out.
 #include <filesystem>
+#include <functional>
+#include <string_view>
 
 namespace thq::exporter {
 
@@ -9,10 +11,15 @@ enum class ExportOutcome {
     MissingDocument,  // no file at the document path: nothing was touched
 };
 
+// Observers of a run: called with each step's name before the step runs.
+struct ExportHooks {
+    std::function<void(std::string_view step)> beforeStep;
+};
+
 // Rebuilds the work tables from the document. The tables are built aside and replace the
 // old ones only when every step has succeeded: on any error (thrown as thq::Error) the work
 // folder is left exactly as it was.
 ExportOutcome runExport(const std::filesystem::path& document,
-                        const std::filesystem::path& workFolder);
+                        const std::filesystem::path& workFolder, const ExportHooks& hooks = {});
 
 }  // namespace thq::exporter

@@ -42,7 +42,7 @@ namespace {
 
 // Fails, naming the table, while another program holds it.
 void ensureNotInUse(const fs::path& table) {
-    platform::File::open(table, platform::OpenIntent::ReadOnly, platform::ShareMode::Exclusive).close();
+    platform::File::open(table, platform::OpenIntent::ReadWrite, platform::ShareMode::Exclusive).close();
 }
 
 struct Move {

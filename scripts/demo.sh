@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs an export and an import on the sample school.
+# The work folder is demo/HTEMP in the checkout; the result lands in demo/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTH_BUILD_TESTS=OFF >/dev/null
+cmake --build build -j2
+bin=build/bin
+work=demo/HTEMP
+mkdir -p "$work"
+cp samples/ies-sierra-de-la-vega.xml demo/
+echo "== Exportación de demo/ies-sierra-de-la-vega.xml a $work"
+"$bin/transhoralis" export -w "$work" demo/ies-sierra-de-la-vega.xml
+ls -l "$work"
+echo "== Profesores (PROFT)"
+"$bin/transhoralis" dump -w "$work" PROFT
+echo "== Grupos (GRUPOST)"
+"$bin/transhoralis" dump -w "$work" GRUPOST
+echo "== Horario de demostración (SOLUC)"
+"$bin/horalia-demo-soluc" -w "$work"
+echo "== Importación"
+"$bin/transhoralis" import -w "$work" demo/ies-sierra-de-la-vega.xml
+echo "== Comienzo de demo/ResultadoHoralisies-sierra-de-la-vega.xml"
+xmllint --format demo/ResultadoHoralisies-sierra-de-la-vega.xml | sed -n '/<SALIDAS>/,$p' | head -n 40

@@ -1,0 +1,112 @@
+// The transhoralis command as a user runs it.
+#include <gtest/gtest.h>
+
+#include "test_support.hpp"
+
+namespace thq::test {
+namespace {
+
+const std::string kSample = (sourceDir() / "samples" / "ies-sierra-de-la-vega.xml").string();
+
+ProcessResult transhoralis(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {}) {
+    std::vector<std::string> argv = {(binDir() / "transhoralis").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProcess(argv, env);
+}
+
+TEST(Cli, UsageAndExitCodes) {
+    TempDir dir;
+    const auto help = transhoralis({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("transhoralis export"), std::string::npos);
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"exportar"}, {"export"}, {"export", "-w"}, {"export", "--bogus", "a.xml"}, {"export", "a", "b"}}) {
+        const auto result = transhoralis(args);
+        EXPECT_EQ(result.exitCode, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(result.err.find("Uso:"), std::string::npos);
+    }
+
+    for (const char* command : {"export", "import"}) {
+        const auto missing = transhoralis({command, "-w", dir.path().string(), (dir / "no.xml").string()});
+        EXPECT_EQ(missing.exitCode, 3);
+        EXPECT_EQ(missing.err, "No existe archivo\n");
+        EXPECT_EQ(missing.out, "");
+    }
+}
+
+TEST(Cli, ErrorsGoToStderrAsTheErrorBoxShowsThem) {
+    TempDir dir;
+    writeFile(dir / "malo.xml", "<SERVICIO><SALIDAS><listasal seq='MATERIAS'><listasal><salida>M</salida>"
+                                "<salida>n</salida><salida>C</salida><salida>K</salida><salida>90.5</salida>"
+                                "</listasal></listasal><listasal seq='CURSOS'><listasal><salida>K</salida>"
+                                "<salida/></listasal></listasal><listasal seq='GRUPOS'><listasal><salida>G</salida>"
+                                "<salida>1A</salida><salida>K</salida></listasal></listasal></SALIDAS></SERVICIO>");
+    const auto result = transhoralis({"export", "-w", dir.path().string(), (dir / "malo.xml").string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err.substr(0, result.err.find('\n')), "'90.5' no es un valor entero válido.");
+    EXPECT_EQ(result.out, "");
+    // Nothing was written: the run failed before the tables replaced anything.
+    EXPECT_EQ(snapshotFolder(dir.path()).size(), 1u);
+}
+
+TEST(Cli, WorkFolderFromTheEnvironment) {
+    TempDir dir;
+    const auto result = transhoralis({"export", kSample}, {{"HTEMP", dir.path().string()}});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Proceso finalizado\n");
+    EXPECT_TRUE(std::filesystem::exists(dir / "ASIGT.DBF"));
+}
+
+// Every table of the sample school's export, read by dbfread, equals what `dump` shows.
+TEST(Cli, ExportedTablesReadTheSameInAnIndependentReader) {
+    TempDir dir;
+    ASSERT_EQ(transhoralis({"export", "-w", dir.path().string(), kSample}).exitCode, 0);
+    const std::string compare = R"(
+import csv, io, sys, dbfread
+path, dump = sys.argv[1], sys.argv[2]
+def text(v):
+    if v is None: return ''
+    if isinstance(v, bool): return 'T' if v else 'F'
+    if isinstance(v, float): return str(int(v)) if v == int(v) else repr(v)
+    return str(v).rstrip(' ')
+table = dbfread.DBF(path, encoding='cp1252', char_decode_errors='strict')
+rows = [[f.name for f in table.fields]] + [[text(r[f.name]) for f in table.fields] for r in table]
+shown = list(csv.reader(io.StringIO(dump, newline='')))
+if rows != shown:
+    print('dbfread:', rows[:3], '\ndump:', shown[:3]); sys.exit(1)
+print(len(rows) - 1)
+)";
+    for (const char* table : {"ASIGNOMT", "ASIGNOMT2", "PROFT", "AULAT", "CURSOST", "GRUPOST", "ASIGT", "DIASHORAST"}) {
+        const auto dump = transhoralis({"dump", "-w", dir.path().string(), table});
+        ASSERT_EQ(dump.exitCode, 0) << dump.err;
+        const auto check = runPython(compare, {(dir / (std::string(table) + ".DBF")).string(), dump.out});
+        EXPECT_EQ(check.exitCode, 0) << table << "\n" << check.out << check.err;
+        EXPECT_GT(std::stoi(check.out.empty() ? "0" : check.out), 0) << table;
+    }
+}
+
+TEST(Cli, DumpNamesAMissingTable) {
+    TempDir dir;
+    const auto result = transhoralis({"dump", "-w", dir.path().string(), "PROFT"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("PROFT.DBF"), std::string::npos) << result.err;
+}
+
+TEST(Cli, ImportWritesTheResultBesideTheDocument) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "HTEMP");
+    const auto document = dir / "horario.xml";
+    std::filesystem::copy_file(kSample, document);
+    const std::string work = (dir / "HTEMP").string();
+    ASSERT_EQ(transhoralis({"export", "-w", work, document.string()}).exitCode, 0);
+    const auto demo = runProcess({(binDir() / "horalia-demo-soluc").string(), "-w", work});
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    const auto result = transhoralis({"import", "--work-folder", work, document.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Proceso finalizado\n");
+    EXPECT_TRUE(std::filesystem::exists(dir / "ResultadoHoralishorario.xml"));
+}
+
+}  // namespace
+}  // namespace thq::test
