@@ -1,5 +1,6 @@
 #include "demo_soluc/demo_solution.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
@@ -89,9 +90,14 @@ DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
     std::set<std::tuple<std::string, int, int>> busy;  // (teacher|group|room, day, hour)
     DemoSolution result;
     std::size_t rotation = 0;
+    std::vector<int> load(teachers.size(), 0);
     for (std::size_t i = 0; i < assignments.size(); ++i) {
         const auto& a = assignments[i];
-        const std::string& teacher = teachers[std::hash<std::string>{}(a.subject + a.level) % teachers.size()];
+        // Each assignment goes to the teacher with the fewest lessons so far.
+        const std::size_t t = static_cast<std::size_t>(
+            std::min_element(load.begin(), load.end()) - load.begin());
+        load[t] += a.hours;
+        const std::string& teacher = teachers[t];
         const std::string& room = rooms[i % rooms.size()];
         // The first assignment gets one lesson more than the week holds for it, as the timetable
         // program leaves a lesson it could not place: without a day.
