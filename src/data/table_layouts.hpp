@@ -10,7 +10,17 @@
 
 namespace thq::data {
 
-enum class WorkTable { Asignomt, Asignomt2, Proft, Aulat, Cursost, Grupost, Asigt, Diashorast, Soluc };
+enum class WorkTable {
+    Asignomt,
+    Asignomt2,
+    Proft,
+    Aulat,
+    Cursost,
+    Grupost,
+    Asigt,
+    Diashorast,
+    Soluc
+};
 
 struct TableLayout {
     WorkTable table;

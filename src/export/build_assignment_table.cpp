@@ -27,8 +27,9 @@ std::unordered_map<std::string, std::vector<Group>> groupsByCourse(const ExportS
     auto table = openBuiltTable(state, data::WorkTable::Grupost);
     std::unordered_map<std::string, std::vector<Group>> groups;
     for (table->first(); !table->eof(); table->next()) {
-        groups[table->text("CLAVECURSO")].push_back(Group{table->text("ABREV"), table->text("NIVEL"),
-                                                          table->text("CURSO"), table->text("GRUPO")});
+        groups[table->text("CLAVECURSO")].push_back(
+            Group{table->text("ABREV"), table->text("NIVEL"), table->text("CURSO"),
+                  table->text("GRUPO")});
     }
     table->close();
     return groups;

@@ -30,11 +30,16 @@ Interval readInterval(const SectionRow& row) {
         const auto dato = value.attribute("dato");
         if (!dato) continue;
         std::string* target = nullptr;
-        if (*dato == "CODIGO_QUELVA") target = &interval.code;
-        else if (*dato == "NOMBRE") target = &interval.name;
-        else if (*dato == "INICIO") target = &interval.start;
-        else if (*dato == "FIN") target = &interval.end;
-        else if (*dato == "ORDEN") target = &interval.order;
+        if (*dato == "CODIGO_QUELVA")
+            target = &interval.code;
+        else if (*dato == "NOMBRE")
+            target = &interval.name;
+        else if (*dato == "INICIO")
+            target = &interval.start;
+        else if (*dato == "FIN")
+            target = &interval.end;
+        else if (*dato == "ORDEN")
+            target = &interval.order;
         if (target != nullptr) *target = valueText(value);
     }
     return interval;
@@ -42,7 +47,7 @@ Interval readInterval(const SectionRow& row) {
 
 // Times shorter than five characters gain a leading "0" each time they are written.
 void padTime(std::string& time) {
-    if (time.size() < 5) time.insert(0, "0");
+    if (time.size() < 5) time = "0" + time;
 }
 
 // Minutes of a time: its characters 1-2 are the hours, from the fourth on the minutes.

@@ -6,13 +6,20 @@ namespace thq::exporter {
 
 std::string_view sectionName(Section section) {
     switch (section) {
-        case Section::Materias: return "MATERIAS";
-        case Section::Tareas: return "TAREAS";
-        case Section::Profesores: return "PROFESORES";
-        case Section::Aulas: return "AULAS";
-        case Section::Cursos: return "CURSOS";
-        case Section::Grupos: return "GRUPOS";
-        case Section::Intervalos: return "INTERVALOS";
+        case Section::Materias:
+            return "MATERIAS";
+        case Section::Tareas:
+            return "TAREAS";
+        case Section::Profesores:
+            return "PROFESORES";
+        case Section::Aulas:
+            return "AULAS";
+        case Section::Cursos:
+            return "CURSOS";
+        case Section::Grupos:
+            return "GRUPOS";
+        case Section::Intervalos:
+            return "INTERVALOS";
     }
     return "";
 }

@@ -34,15 +34,15 @@ void requireSchoolDocument(const data::XmlDocument& document, const std::filesys
     if (rootName != "SERVICIO") {
         throw Error(fileMessage(platform::displayPath(path),
                                 rootName.empty() ? "el documento no tiene elemento raíz"
-                                                 : "el elemento raíz del documento es <" + rootName +
-                                                       ">, no <SERVICIO>"));
+                                                 : "el elemento raíz del documento es <" +
+                                                       rootName + ">, no <SERVICIO>"));
     }
 }
 
 }  // namespace
 
-ExportOutcome runExport(const std::filesystem::path& document, const std::filesystem::path& workFolder,
-                        const ExportHooks& hooks) {
+ExportOutcome runExport(const std::filesystem::path& document,
+                        const std::filesystem::path& workFolder, const ExportHooks& hooks) {
     if (!platform::fileExists(document)) return ExportOutcome::MissingDocument;
     const auto xml = data::XmlDocument::load(document);
     requireSchoolDocument(xml, document);

@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder(const fs::path& workFolder, std::string_view purpose) {
     if (!platform::isDirectory(workFolder)) {
-        throw Error(fileMessage(platform::displayPath(workFolder), "la carpeta de trabajo no existe"));
+        throw Error(
+            fileMessage(platform::displayPath(workFolder), "la carpeta de trabajo no existe"));
     }
     std::random_device random;
     for (int attempt = 0; attempt < 50; ++attempt) {
@@ -29,7 +30,8 @@ ScratchFolder::ScratchFolder(const fs::path& workFolder, std::string_view purpos
                                     "no se puede crear la carpeta: " + ec.message()));
         }
     }
-    throw Error(fileMessage(platform::displayPath(workFolder), "no se puede crear una carpeta temporal"));
+    throw Error(
+        fileMessage(platform::displayPath(workFolder), "no se puede crear una carpeta temporal"));
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -42,7 +44,8 @@ namespace {
 
 // Fails, naming the table, while another program holds it.
 void ensureNotInUse(const fs::path& table) {
-    platform::File::open(table, platform::OpenIntent::ReadWrite, platform::ShareMode::Exclusive).close();
+    platform::File::open(table, platform::OpenIntent::ReadWrite, platform::ShareMode::Exclusive)
+        .close();
 }
 
 struct Move {
@@ -75,7 +78,8 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
     std::vector<Move> done;
     try {
         for (auto table : tables) {
-            for (const fs::path& old : {data::tableFile(workFolder, table), data::indexFile(workFolder, table)}) {
+            for (const fs::path& old :
+                 {data::tableFile(workFolder, table), data::indexFile(workFolder, table)}) {
                 if (!platform::fileExists(old)) continue;
                 Move move{old, backup.path() / old.filename()};
                 platform::renameReplacing(move.from, move.to);

@@ -18,8 +18,9 @@ using data::WorkTable;
 
 // The table components in the order the run opens (and closes) them.
 constexpr std::array<WorkTable, 9> kOpeningOrder = {
-    WorkTable::Soluc,    WorkTable::Grupost,   WorkTable::Cursost,    WorkTable::Proft, WorkTable::Aulat,
-    WorkTable::Asignomt, WorkTable::Asignomt2, WorkTable::Diashorast, WorkTable::Asigt};
+    WorkTable::Soluc,     WorkTable::Grupost,    WorkTable::Cursost,
+    WorkTable::Proft,     WorkTable::Aulat,      WorkTable::Asignomt,
+    WorkTable::Asignomt2, WorkTable::Diashorast, WorkTable::Asigt};
 
 // Holds the nine tables open exclusively; closes them in opening order when done, also when
 // the run fails, so no table stays held against the timetable program.
@@ -27,7 +28,8 @@ class TableComponents {
 public:
     explicit TableComponents(const std::filesystem::path& workFolder) {
         for (std::size_t i = 0; i < kOpeningOrder.size(); ++i) {
-            tables_[i] = std::make_unique<data::DbfTable>(data::tableFile(workFolder, kOpeningOrder[i]));
+            tables_[i] =
+                std::make_unique<data::DbfTable>(data::tableFile(workFolder, kOpeningOrder[i]));
         }
     }
     ~TableComponents() { closeAll(); }
@@ -57,16 +59,19 @@ private:
 };
 
 data::XmlNode requireOldOutputs(const data::XmlNode& root, const std::filesystem::path& path) {
-    if (!root) throw Error(fileMessage(platform::displayPath(path), "el documento no tiene elemento raíz"));
+    if (!root)
+        throw Error(
+            fileMessage(platform::displayPath(path), "el documento no tiene elemento raíz"));
     auto outputs = root.firstChildElement("SALIDAS");
     if (!outputs) {
-        throw Error(fileMessage(platform::displayPath(path),
-                                "el elemento raíz <" + root.name() + "> no tiene elemento <SALIDAS>"));
+        throw Error(fileMessage(platform::displayPath(path), "el elemento raíz <" + root.name() +
+                                                                 "> no tiene elemento <SALIDAS>"));
     }
     return outputs;
 }
 
-void appendStatusBlock(data::XmlDocument& document, data::XmlNode outputs, std::size_t teacherCount) {
+void appendStatusBlock(data::XmlDocument& document, data::XmlNode outputs,
+                       std::size_t teacherCount) {
     auto status = document.createElement("ERROR");
     outputs.appendChild(status);
     appendDataItem(document, status, "CN_ERROR", "0");
@@ -80,7 +85,8 @@ std::filesystem::path resultPathFor(const std::filesystem::path& document) {
     return document.parent_path() / ("ResultadoHoralis" + document.filename().string());
 }
 
-ImportResult runImport(const std::filesystem::path& document, const std::filesystem::path& workFolder) {
+ImportResult runImport(const std::filesystem::path& document,
+                       const std::filesystem::path& workFolder) {
     ImportResult result;
     if (!platform::fileExists(document)) return result;
 

@@ -24,6 +24,7 @@ std::filesystem::path resultPathFor(const std::filesystem::path& document);
 // Writes the result document. The nine work tables are held exclusively while the run reads
 // them and are closed again whatever happens; the result is saved atomically, so a failing
 // run (thq::Error) leaves no result file and an earlier one untouched.
-ImportResult runImport(const std::filesystem::path& document, const std::filesystem::path& workFolder);
+ImportResult runImport(const std::filesystem::path& document,
+                       const std::filesystem::path& workFolder);
 
 }  // namespace thq::importer

@@ -32,11 +32,13 @@ struct ResolvedLesson {
 
 ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson) {
     ResolvedLesson resolved;
-    if (const auto* key = find(indexes.subjectKeyByAssignment, pairKey(lesson.subject, lesson.group))) {
+    if (const auto* key =
+            find(indexes.subjectKeyByAssignment, pairKey(lesson.subject, lesson.group))) {
         resolved.subjectKey = *key;
     }
     resolved.activity = lesson.activity;
-    if (const auto* taskId = find(indexes.taskIdByCode, lesson.activity)) resolved.activity = *taskId;
+    if (const auto* taskId = find(indexes.taskIdByCode, lesson.activity))
+        resolved.activity = *taskId;
 
     std::string courseKey;
     if (const auto* group = find(indexes.groupByCode, lesson.group)) {
@@ -63,7 +65,8 @@ ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson) {
 }  // namespace
 
 std::size_t AppendLessonEntries(data::XmlDocument& document, const LookupIndexes& indexes,
-                                const std::string& teacherAbbreviation, data::XmlNode teacherBlock) {
+                                const std::string& teacherAbbreviation,
+                                data::XmlNode teacherBlock) {
     const auto* lessons = find(indexes.lessonsByTeacher, teacherAbbreviation);
     if (lessons == nullptr) return 0;
     std::size_t counter = 1;

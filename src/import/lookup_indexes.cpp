@@ -45,11 +45,13 @@ LookupIndexes buildLookupIndexes(const ImportTables& tables) {
         indexes.taskIdByCode.try_emplace(t.text("COD"), t.text("CODTAREA"));
     });
     scan(tables.grupost, [&](data::DbfTable& t) {
-        indexes.groupByCode.try_emplace(t.text("ABREV"), GroupKeys{t.text("CLAVE"), t.text("CLAVECURSO")});
+        indexes.groupByCode.try_emplace(t.text("ABREV"),
+                                        GroupKeys{t.text("CLAVE"), t.text("CLAVECURSO")});
     });
     scan(tables.asignomt2, [&](data::DbfTable& t) {
-        indexes.subjectByCodeAndCourse.try_emplace(pairKey(t.text("COD"), t.text("CLAVECURSO")),
-                                                   SubjectByCourse{t.text("ALECTIVA"), t.text("MATERIA")});
+        indexes.subjectByCodeAndCourse.try_emplace(
+            pairKey(t.text("COD"), t.text("CLAVECURSO")),
+            SubjectByCourse{t.text("ALECTIVA"), t.text("MATERIA")});
     });
     scan(tables.diashorast, [&](data::DbfTable& t) {
         indexes.slotByKey.try_emplace(t.text("DIHO"), SlotKeys{t.text("DIA"), t.text("CODDIHO")});

@@ -8,7 +8,8 @@ namespace {
 
 const std::string kSample = (sourceDir() / "samples" / "ies-sierra-de-la-vega.xml").string();
 
-ProcessResult transhoralis(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {}) {
+ProcessResult transhoralis(const std::vector<std::string>& args,
+                           const std::map<std::string, std::string>& env = {}) {
     std::vector<std::string> argv = {(binDir() / "transhoralis").string()};
     argv.insert(argv.end(), args.begin(), args.end());
     return runProcess(argv, env);
@@ -20,15 +21,20 @@ TEST(Cli, UsageAndExitCodes) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("transhoralis export"), std::string::npos);
 
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"exportar"}, {"export"}, {"export", "-w"}, {"export", "--bogus", "a.xml"}, {"export", "a", "b"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"exportar"},
+                                                                  {"export"},
+                                                                  {"export", "-w"},
+                                                                  {"export", "--bogus", "a.xml"},
+                                                                  {"export", "a", "b"}}) {
         const auto result = transhoralis(args);
         EXPECT_EQ(result.exitCode, 2) << (args.empty() ? "" : args[0]);
         EXPECT_NE(result.err.find("Uso:"), std::string::npos);
     }
 
     for (const char* command : {"export", "import"}) {
-        const auto missing = transhoralis({command, "-w", dir.path().string(), (dir / "no.xml").string()});
+        const auto missing =
+            transhoralis({command, "-w", dir.path().string(), (dir / "no.xml").string()});
         EXPECT_EQ(missing.exitCode, 3);
         EXPECT_EQ(missing.err, "No existe archivo\n");
         EXPECT_EQ(missing.out, "");
@@ -37,12 +43,14 @@ TEST(Cli, UsageAndExitCodes) {
 
 TEST(Cli, ErrorsGoToStderrAsTheErrorBoxShowsThem) {
     TempDir dir;
-    writeFile(dir / "malo.xml", "<SERVICIO><SALIDAS><listasal seq='MATERIAS'><listasal><salida>M</salida>"
-                                "<salida>n</salida><salida>C</salida><salida>K</salida><salida>90.5</salida>"
-                                "</listasal></listasal><listasal seq='CURSOS'><listasal><salida>K</salida>"
-                                "<salida/></listasal></listasal><listasal seq='GRUPOS'><listasal><salida>G</salida>"
-                                "<salida>1A</salida><salida>K</salida></listasal></listasal></SALIDAS></SERVICIO>");
-    const auto result = transhoralis({"export", "-w", dir.path().string(), (dir / "malo.xml").string()});
+    writeFile(dir / "malo.xml",
+              "<SERVICIO><SALIDAS><listasal seq='MATERIAS'><listasal><salida>M</salida>"
+              "<salida>n</salida><salida>C</salida><salida>K</salida><salida>90.5</salida>"
+              "</listasal></listasal><listasal seq='CURSOS'><listasal><salida>K</salida>"
+              "<salida/></listasal></listasal><listasal seq='GRUPOS'><listasal><salida>G</salida>"
+              "<salida>1A</salida><salida>K</salida></listasal></listasal></SALIDAS></SERVICIO>");
+    const auto result =
+        transhoralis({"export", "-w", dir.path().string(), (dir / "malo.xml").string()});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err.substr(0, result.err.find('\n')), "'90.5' no es un valor entero válido.");
     EXPECT_EQ(result.out, "");
@@ -77,10 +85,12 @@ if rows != shown:
     print('dbfread:', rows[:3], '\ndump:', shown[:3]); sys.exit(1)
 print(len(rows) - 1)
 )";
-    for (const char* table : {"ASIGNOMT", "ASIGNOMT2", "PROFT", "AULAT", "CURSOST", "GRUPOST", "ASIGT", "DIASHORAST"}) {
+    for (const char* table :
+         {"ASIGNOMT", "ASIGNOMT2", "PROFT", "AULAT", "CURSOST", "GRUPOST", "ASIGT", "DIASHORAST"}) {
         const auto dump = transhoralis({"dump", "-w", dir.path().string(), table});
         ASSERT_EQ(dump.exitCode, 0) << dump.err;
-        const auto check = runPython(compare, {(dir / (std::string(table) + ".DBF")).string(), dump.out});
+        const auto check =
+            runPython(compare, {(dir / (std::string(table) + ".DBF")).string(), dump.out});
         EXPECT_EQ(check.exitCode, 0) << table << "\n" << check.out << check.err;
         EXPECT_GT(std::stoi(check.out.empty() ? "0" : check.out), 0) << table;
     }

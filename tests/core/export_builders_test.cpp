@@ -17,7 +17,7 @@ TEST(ExportCatalogue, SubjectsThenTasksOncePerLongCode) {
          {{"M1", "Matemáticas", "MATES", "C1", "60"},
           {"M2", "Matemáticas", "MATES", "C2", "60"},  // same subject, another course
           {"M3", "Matemáticas aplicadas", "MATEAP", "C1", "60"},
-          {"M4"},                                           // one value: skipped
+          {"M4"},  // one value: skipped
           {"M5", "Lengua", "lcl", "C1", "60"}}},
         {"TAREAS",
          {{"156", "Docencia", "DOCE", "S"},
@@ -26,8 +26,10 @@ TEST(ExportCatalogue, SubjectsThenTasksOncePerLongCode) {
     }));
     const auto records = f.table(WorkTable::Asignomt);
     ASSERT_EQ(records.size(), 5u);
-    EXPECT_EQ(f.column(WorkTable::Asignomt, "COD"), (Column{"MATE", "MAT1", "lcl", "DOCE", "MAT2"}));
-    EXPECT_EQ(f.column(WorkTable::Asignomt, "CODLARGO"), (Column{"MATES", "MATEAP", "lcl", "DOCE", "MATEG"}));
+    EXPECT_EQ(f.column(WorkTable::Asignomt, "COD"),
+              (Column{"MATE", "MAT1", "lcl", "DOCE", "MAT2"}));
+    EXPECT_EQ(f.column(WorkTable::Asignomt, "CODLARGO"),
+              (Column{"MATES", "MATEAP", "lcl", "DOCE", "MATEG"}));
     EXPECT_EQ(f.column(WorkTable::Asignomt, "ESTAREA"), (Column{"F", "F", "F", "T", "T"}));
     EXPECT_EQ(f.column(WorkTable::Asignomt, "CODTAREA"), (Column{"", "", "", "156", "281"}));
     EXPECT_EQ(records[0].at("NOMBRE"), "Matemáticas");
@@ -46,7 +48,8 @@ TEST(ExportCatalogue, TextsAreCutToTheirFields) {
     ExportFixture f;
     const std::string longName(45, 'n');
     f.exportXml(schoolXml({
-        {"MATERIAS", {{"M1", longName, "ABCDEFGHIJ", "C1", "60"}, {"M2", "x", "ABC DEFG", "C1", ""}}},
+        {"MATERIAS",
+         {{"M1", longName, "ABCDEFGHIJ", "C1", "60"}, {"M2", "x", "ABC DEFG", "C1", ""}}},
         {"TAREAS", {{"IDENTIFICADOR-LARGO", "t", "TT"}}},  // two values past the name: no mark
     }));
     const auto records = f.table(WorkTable::Asignomt);
@@ -64,10 +67,15 @@ TEST(ExportSubjectsByCourse, EveryRowWithTheFirstFourCharactersOfItsLongCode) {
           {"M2", "Matemáticas", "MATES", "C2-LARGO-CLAVE", "60"},
           {"M3", "Mat. aplicadas", "MATEAP", "C1", "60"},
           {"M4", "Ed. Física", "EF", "C1"}}},
-        {"TAREAS", {{"156", "Docencia", "DOCE", "SN"}, {"281", "Guardia", "GUAR", ""}, {"282", "Otra", "OTRA"}}},
+        {"TAREAS",
+         {{"156", "Docencia", "DOCE", "SN"},
+          {"281", "Guardia", "GUAR", ""},
+          {"282", "Otra", "OTRA"}}},
     }));
-    EXPECT_EQ(f.column(WorkTable::Asignomt2, "COD"), (Column{"MATE", "MATE", "MATE", "EF", "DOCE", "GUAR", "OTRA"}));
-    EXPECT_EQ(f.column(WorkTable::Asignomt2, "MATERIA"), (Column{"M1", "M2", "M3", "M4", "156", "281", "282"}));
+    EXPECT_EQ(f.column(WorkTable::Asignomt2, "COD"),
+              (Column{"MATE", "MATE", "MATE", "EF", "DOCE", "GUAR", "OTRA"}));
+    EXPECT_EQ(f.column(WorkTable::Asignomt2, "MATERIA"),
+              (Column{"M1", "M2", "M3", "M4", "156", "281", "282"}));
     EXPECT_EQ(f.column(WorkTable::Asignomt2, "CLAVECURSO"),
               (Column{"C1", "C2-LARGO-CLA", "C1", "C1", "", "", ""}));
     EXPECT_EQ(f.column(WorkTable::Asignomt2, "ALECTIVA"), (Column{"", "", "", "", "S", "", ""}));
@@ -83,13 +91,19 @@ TEST(ExportTeachersAndRooms, CodesNamesAndIdentifiers) {
           {"IDENTIFICADOR-LARGO", "FECHA-MUY-LARGA", "Sin código"},
           {"1005"}}},
         {"AULAS",
-         {{"A1", "Aula 1", "AULA 1"}, {"A2", "Aula 2", "AULA 2"}, {"L1", "Lab 1", "LAB 1"},
-          {"L2", "Lab 2", "LAB 2"}, {"A3", "Aula 3", "AULA 3"}}},
+         {{"A1", "Aula 1", "AULA 1"},
+          {"A2", "Aula 2", "AULA 2"},
+          {"L1", "Lab 1", "LAB 1"},
+          {"L2", "Lab 2", "LAB 2"},
+          {"A3", "Aula 3", "AULA 3"}}},
     }));
     EXPECT_EQ(f.column(WorkTable::Proft, "ABREV"), (Column{"GARC", "GAR1", "gar2", ""}));
-    EXPECT_EQ(f.column(WorkTable::Proft, "NOMBRE"), (Column{"María García", "Antonio Garcés", "Otra García", "Sin código"}));
-    EXPECT_EQ(f.column(WorkTable::Proft, "X_EMPLEADO"), (Column{"1001", "1002", "1003", "IDENTIFICA"}));
-    EXPECT_EQ(f.column(WorkTable::Proft, "F_TOMAPOS"), (Column{"01/09/2015", "01/09/2018", "x", "FECHA-MUY-"}));
+    EXPECT_EQ(f.column(WorkTable::Proft, "NOMBRE"),
+              (Column{"María García", "Antonio Garcés", "Otra García", "Sin código"}));
+    EXPECT_EQ(f.column(WorkTable::Proft, "X_EMPLEADO"),
+              (Column{"1001", "1002", "1003", "IDENTIFICA"}));
+    EXPECT_EQ(f.column(WorkTable::Proft, "F_TOMAPOS"),
+              (Column{"01/09/2015", "01/09/2018", "x", "FECHA-MUY-"}));
     EXPECT_EQ(f.column(WorkTable::Proft, "DNI"), (Column{"", "", "", ""}));
     EXPECT_EQ(f.column(WorkTable::Aulat, "ABREV"), (Column{"AULA", "AU1", "LAB", "LA1", "AU2"}));
     EXPECT_EQ(f.column(WorkTable::Aulat, "DEPCENTRO"), (Column{"A1", "A2", "L1", "L2", "A3"}));
@@ -100,8 +114,8 @@ TEST(ExportCoursesAndGroups, GroupsCarryTheirCourseAsStored) {
     f.exportXml(schoolXml({
         {"CURSOS",
          {{"C1", "1", "ESO", "ESO", "1º"},
-          {"C2", "2", "BAC", " ", "2º"},      // blank level
-          {"C1", "x", "x", "OTRO", "9"},      // same key again: the first counts
+          {"C2", "2", "BAC", " ", "2º"},  // blank level
+          {"C1", "x", "x", "OTRO", "9"},  // same key again: the first counts
           {"CLAVE-DE-MAS-DE-DIEZ", "", "", "LARGO", "1"}}},
         {"GRUPOS",
          {{"G1", "ESO1A", "C1"},
@@ -114,12 +128,15 @@ TEST(ExportCoursesAndGroups, GroupsCarryTheirCourseAsStored) {
     EXPECT_EQ(f.column(WorkTable::Cursost, "NIVEL"), (Column{"ESO", "NIV", "OTRO", "LARGO"}));
     EXPECT_EQ(f.column(WorkTable::Cursost, "CLAVE"), (Column{"C1", "C2", "C1", "CLAVE-DE-M"}));
     EXPECT_EQ(f.column(WorkTable::Cursost, "ABREV"), (Column{"", "", "", ""}));
-    EXPECT_EQ(f.column(WorkTable::Grupost, "ABREV"), (Column{"ESO1", "ESO2", "ESO", "2B", "", "1"}));
+    EXPECT_EQ(f.column(WorkTable::Grupost, "ABREV"),
+              (Column{"ESO1", "ESO2", "ESO", "2B", "", "1"}));
     EXPECT_EQ(f.column(WorkTable::Grupost, "NIVEL"), (Column{"ESO", "ESO", "NIV", "", "", "ESO"}));
     EXPECT_EQ(f.column(WorkTable::Grupost, "CURSO"), (Column{"1º", "1º", "2º", "", "", "1º"}));
     EXPECT_EQ(f.column(WorkTable::Grupost, "GRUPO"), (Column{"A", "B", "C", "B", "", ""}));
-    EXPECT_EQ(f.column(WorkTable::Grupost, "CLAVECURSO"), (Column{"C1", "C1", "C2", "SIN-CURSO", "CLAVE-DE-M", "C1"}));
-    EXPECT_EQ(f.column(WorkTable::Grupost, "DESCRIP"), (Column{"ESO 1º A", "ESO 1º B", "NIV 2º C", "  B", "", "ESO 1º"}));
+    EXPECT_EQ(f.column(WorkTable::Grupost, "CLAVECURSO"),
+              (Column{"C1", "C1", "C2", "SIN-CURSO", "CLAVE-DE-M", "C1"}));
+    EXPECT_EQ(f.column(WorkTable::Grupost, "DESCRIP"),
+              (Column{"ESO 1º A", "ESO 1º B", "NIV 2º C", "  B", "", "ESO 1º"}));
 }
 
 // A school with one course of two groups and the three task records.
@@ -128,7 +145,8 @@ std::vector<SectionRows> assignmentSchool(std::vector<Row> subjects) {
         {"CURSOS", {{"C1", "", "", "ESO", "1º"}, {"C2", "", "", "BACH", "2º"}}},
         {"GRUPOS", {{"G1", "1A", "C1"}, {"G9", "2A", "C2"}, {"G2", "1B", "C1"}}},
         {"MATERIAS", std::move(subjects)},
-        {"TAREAS", {{"156", "Docencia", "DOCE"}, {"281", "Guardia", "GUAR"}, {"286", "Biblioteca", "BIBL"}}},
+        {"TAREAS",
+         {{"156", "Docencia", "DOCE"}, {"281", "Guardia", "GUAR"}, {"286", "Biblioteca", "BIBL"}}},
     };
 }
 
@@ -148,7 +166,8 @@ TEST(ExportAssignments, OneRecordPerSubjectAndGroupOfItsCourse) {
     EXPECT_EQ(f.column(WorkTable::Asigt, "NIVEL"), (Column{"ESO", "ESO", "BACH", "ESO", "ESO"}));
     EXPECT_EQ(f.column(WorkTable::Asigt, "CLAVE"), (Column{"M1", "M1", "M2", "M4", "M4"}));
     EXPECT_EQ(f.column(WorkTable::Asigt, "HORAS"), (Column{"4", "4", "2", "1", "1"}));
-    EXPECT_EQ(f.column(WorkTable::Asigt, "CTAREA"), (Column{"DOCE", "DOCE", "DOCE", "DOCE", "DOCE"}));
+    EXPECT_EQ(f.column(WorkTable::Asigt, "CTAREA"),
+              (Column{"DOCE", "DOCE", "DOCE", "DOCE", "DOCE"}));
     EXPECT_EQ(records[0].at("CPROF"), "");
     EXPECT_EQ(records[0].at("CAULA"), "");
 }
@@ -180,7 +199,8 @@ TEST(ExportAssignments, HoursSessionsAndTaskCodes) {
     };
     std::vector<Row> subjects;
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        subjects.push_back({"M" + std::to_string(i), cases[i].name, "S" + std::to_string(i), "C2", cases[i].minutes});
+        subjects.push_back({"M" + std::to_string(i), cases[i].name, "S" + std::to_string(i), "C2",
+                            cases[i].minutes});
     }
     ExportFixture f;
     f.exportXml(schoolXml(assignmentSchool(subjects)));
@@ -208,14 +228,16 @@ TEST(ExportAssignments, MinutesThatAreNotAWholeNumberStopTheExport) {
             f.exportXml(schoolXml(assignmentSchool({{"M1", "Mat", "MATES", "C1", minutes}})));
             ADD_FAILURE() << minutes << " was accepted";
         } catch (const ConversionError& error) {
-            EXPECT_EQ(std::string(error.what()), std::string("'") + minutes + "' no es un valor entero válido");
+            EXPECT_EQ(std::string(error.what()),
+                      std::string("'") + minutes + "' no es un valor entero válido");
         }
     }
 }
 
-Row interval(const char* code, const char* name, const char* start, const char* end, const char* order) {
-    return {dato("CODIGO_QUELVA", code), dato("NOMBRE", name), dato("INICIO", start), dato("FIN", end),
-            dato("ORDEN", order)};
+Row interval(const char* code, const char* name, const char* start, const char* end,
+             const char* order) {
+    return {dato("CODIGO_QUELVA", code), dato("NOMBRE", name), dato("INICIO", start),
+            dato("FIN", end), dato("ORDEN", order)};
 }
 
 TEST(ExportSlots, IntervalsNumberedByOrderSevenDaysEach) {

@@ -17,11 +17,20 @@ std::string escape(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -51,7 +60,8 @@ std::vector<Record> readTable(const std::filesystem::path& file) {
     std::vector<Record> records;
     for (table.first(); !table.eof(); table.next()) {
         Record record;
-        for (const auto& field : table.fields()) record[field.name] = text::cp1252ToUtf8(table.text(field.name));
+        for (const auto& field : table.fields())
+            record[field.name] = text::cp1252ToUtf8(table.text(field.name));
         records.push_back(std::move(record));
     }
     return records;
@@ -70,7 +80,8 @@ std::vector<Record> ExportFixture::table(data::WorkTable which) const {
     return readTable(data::tableFile(work_, which));
 }
 
-std::vector<std::string> ExportFixture::column(data::WorkTable which, const std::string& field) const {
+std::vector<std::string> ExportFixture::column(data::WorkTable which,
+                                               const std::string& field) const {
     std::vector<std::string> values;
     for (const auto& record : table(which)) values.push_back(record.at(field));
     return values;

@@ -13,7 +13,7 @@ namespace thq::test {
 
 // One `salida` value: its text and, for the intervals, its `dato` attribute.
 struct Value {
-    Value(const char* t) : text(t) {}  // NOLINT: rows read best as plain strings
+    Value(const char* t) : text(t) {}             // NOLINT: rows read best as plain strings
     Value(std::string t) : text(std::move(t)) {}  // NOLINT
     std::optional<std::string> dato;
     std::string text;

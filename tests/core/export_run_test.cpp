@@ -1,11 +1,12 @@
 // The export run as a whole: reading rules, all-or-nothing replacement, refusals.
+#include "export/export_run.hpp"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "data/dbf_table.hpp"
 #include "data/error.hpp"
-#include "export/export_run.hpp"
 #include "export_fixture.hpp"
 
 namespace thq::test {
@@ -22,11 +23,14 @@ TEST(ExportRun, ReadingRules) {
         "<salida>X</salida><salida>NO</salida></listasal></listasal></OTRO>\n"
         "<SALIDAS>\n"
         " <listasal seq='PROFESORES'>\n"
-        "  <listasal><salida> \t1001\r\n</salida><salida>a</salida><salida>Uno</salida><salida>UNO</salida></listasal>\n"
-        "  <listasal><salida>1002<salida>anidado</salida></salida><salida>b</salida><texto>no</texto>"
+        "  <listasal><salida> "
+        "\t1001\r\n</salida><salida>a</salida><salida>Uno</salida><salida>UNO</salida></listasal>\n"
+        "  "
+        "<listasal><salida>1002<salida>anidado</salida></salida><salida>b</salida><texto>no</texto>"
         "<salida>Dos</salida><salida>DOS</salida></listasal>\n"
         " </listasal>\n"
-        " <listasal seq='Profesores'><listasal><salida>X</salida><salida>X</salida><salida>X</salida>"
+        " <listasal "
+        "seq='Profesores'><listasal><salida>X</salida><salida>X</salida><salida>X</salida>"
         "<salida>MAL</salida></listasal></listasal>\n"
         " <listasal seq='PROFESORES'><listasal><salida>1003</salida><salida>\u00a0c\u00a0</salida>"
         "<salida> </salida><salida>TRES</salida></listasal></listasal>\n"
@@ -41,7 +45,8 @@ TEST(ExportRun, MissingDocumentTouchesNothing) {
     ExportFixture f;
     writeFile(f.work() / "PROFT.DBF", "old");
     const auto before = snapshotFolder(f.work());
-    EXPECT_EQ(exporter::runExport(f.work() / "nada.xml", f.work()), exporter::ExportOutcome::MissingDocument);
+    EXPECT_EQ(exporter::runExport(f.work() / "nada.xml", f.work()),
+              exporter::ExportOutcome::MissingDocument);
     EXPECT_EQ(exporter::runExport(f.work(), f.work()), exporter::ExportOutcome::MissingDocument);
     EXPECT_EQ(snapshotFolder(f.work()), before);
 }
@@ -69,9 +74,9 @@ TEST(ExportRun, RefusedDocumentsLeaveTheWorkFolderAsItWas) {
 TEST(ExportRun, AFailingStepLeavesEveryTableAsItWas) {
     const std::string school = readFile(sourceDir() / "samples" / "ies-sierra-de-la-vega.xml");
     for (const char* failing :
-         {"BuildSubjectCatalogue", "AppendTaskCatalogue", "BuildSubjectCourseTable", "BuildTeacherTable",
-          "BuildRoomTable", "BuildCourseAndGroupTables", "BuildAssignmentTable", "BuildSlotTable",
-          "ReplaceWorkTables"}) {
+         {"BuildSubjectCatalogue", "AppendTaskCatalogue", "BuildSubjectCourseTable",
+          "BuildTeacherTable", "BuildRoomTable", "BuildCourseAndGroupTables",
+          "BuildAssignmentTable", "BuildSlotTable", "ReplaceWorkTables"}) {
         ExportFixture f;
         f.exportXml(schoolXml({{"PROFESORES", {{"1", "a", "Uno", "UNO"}}}}));
         writeFile(f.work() / "ASIGNOMT.MDX", "index");
@@ -96,9 +101,11 @@ TEST(ExportRun, SuccessReplacesAllTablesAndRemovesTheirIndexes) {
     f.exportXml(schoolXml({{"PROFESORES", {{"3", "c", "Tres", "TRES"}}}}));
     EXPECT_EQ(f.column(WorkTable::Proft, "ABREV"), (Column{"TRES"}));
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(f.work())) names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"ASIGNOMT.DBF", "ASIGNOMT2.DBF", "PROFT.DBF", "AULAT.DBF", "CURSOST.DBF",
-                                            "GRUPOST.DBF", "ASIGT.DBF", "DIASHORAST.DBF", "SOLUC.MDX", "OTRA.DBF"}));
+    for (const auto& entry : std::filesystem::directory_iterator(f.work()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"ASIGNOMT.DBF", "ASIGNOMT2.DBF", "PROFT.DBF",
+                                            "AULAT.DBF", "CURSOST.DBF", "GRUPOST.DBF", "ASIGT.DBF",
+                                            "DIASHORAST.DBF", "SOLUC.MDX", "OTRA.DBF"}));
 }
 
 TEST(ExportRun, ATableHeldByAnotherProgramStopsTheExport) {

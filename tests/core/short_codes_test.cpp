@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "export/short_codes.hpp"
 
+#include <gtest/gtest.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -7,7 +8,6 @@
 #include <vector>
 
 #include "data/error.hpp"
-#include "export/short_codes.hpp"
 
 namespace thq::exporter {
 namespace {
@@ -19,7 +19,8 @@ struct AllocationCase {
     std::vector<std::string> expected;
 };
 
-std::vector<std::string> allocateAll(const std::vector<std::string>& bases, std::size_t prefixLength) {
+std::vector<std::string> allocateAll(const std::vector<std::string>& bases,
+                                     std::size_t prefixLength) {
     ShortCodeRegistry registry;
     std::vector<std::string> codes;
     for (const auto& base : bases) codes.push_back(AllocateShortCode(base, registry, prefixLength));
@@ -34,9 +35,18 @@ TEST(ShortCodes, AllocatesUniqueStoredCodes) {
     const std::vector<AllocationCase> cases = {
         {"free bases are kept", {"MATE", "LCL", "EF"}, 3, {"MATE", "LCL", "EF"}},
         {"fallback counts from 1", {"MATE", "MATE", "MATE"}, 3, {"MATE", "MAT1", "MAT2"}},
-        {"letter case is ignored, the base's own letters kept", {"MATE", "mate"}, 3, {"MATE", "mat1"}},
-        {"a candidate held as a base is skipped", {"MAT1", "MATE", "MATE"}, 3, {"MAT1", "MATE", "MAT2"}},
-        {"a base equal to an earlier fallback falls back", {"MATE", "MATE", "MAT1"}, 3, {"MATE", "MAT1", "MAT2"}},
+        {"letter case is ignored, the base's own letters kept",
+         {"MATE", "mate"},
+         3,
+         {"MATE", "mat1"}},
+        {"a candidate held as a base is skipped",
+         {"MAT1", "MATE", "MATE"},
+         3,
+         {"MAT1", "MATE", "MAT2"}},
+        {"a base equal to an earlier fallback falls back",
+         {"MATE", "MATE", "MAT1"},
+         3,
+         {"MATE", "MAT1", "MAT2"}},
         {"a base shorter than the prefix is its own prefix", {"AB", "AB"}, 3, {"AB", "AB1"}},
         {"the empty base", {"", "", ""}, 3, {"", "1", "2"}},
         {"rooms keep two characters", {"AULA", "AULA", "AULA"}, 2, {"AULA", "AU1", "AU2"}},

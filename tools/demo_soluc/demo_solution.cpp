@@ -28,7 +28,8 @@ struct Slot {
     int hour = 0;
 };
 
-std::vector<std::string> column(const std::filesystem::path& folder, WorkTable which, const char* field) {
+std::vector<std::string> column(const std::filesystem::path& folder, WorkTable which,
+                                const char* field) {
     DbfTable table(data::tableFile(folder, which));
     table.open(data::OpenMode::Shared);
     std::vector<std::string> values;
@@ -94,8 +95,8 @@ DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
     for (std::size_t i = 0; i < assignments.size(); ++i) {
         const auto& a = assignments[i];
         // Each assignment goes to the teacher with the fewest lessons so far.
-        const std::size_t t = static_cast<std::size_t>(
-            std::min_element(load.begin(), load.end()) - load.begin());
+        const std::size_t t =
+            static_cast<std::size_t>(std::min_element(load.begin(), load.end()) - load.begin());
         load[t] += a.hours;
         const std::string& teacher = teachers[t];
         const std::string& room = rooms[i % rooms.size()];
@@ -107,7 +108,8 @@ DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
             const bool place = !(i == 0 && lesson == lessons - 1);
             for (std::size_t k = 0; place && k < slots.size() && chosen.day == 0; ++k) {
                 const Slot& s = slots[(rotation + k) % slots.size()];
-                if (busy.count({"P" + teacher, s.day, s.hour}) || busy.count({"G" + a.group, s.day, s.hour}) ||
+                if (busy.count({"P" + teacher, s.day, s.hour}) ||
+                    busy.count({"G" + a.group, s.day, s.hour}) ||
                     busy.count({"A" + room, s.day, s.hour})) {
                     continue;
                 }
@@ -140,7 +142,8 @@ DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
     soluc.close();
 
     // The timetable program keeps a production index (SOLUC.MDX) and flags it in the header.
-    auto file = platform::File::open(solucPath, platform::OpenIntent::ReadWrite, platform::ShareMode::Exclusive);
+    auto file = platform::File::open(solucPath, platform::OpenIntent::ReadWrite,
+                                     platform::ShareMode::Exclusive);
     const unsigned char flag = 0x01;
     file.writeAt(28, &flag, 1);
     file.flushToDisk();
