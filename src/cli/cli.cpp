@@ -56,7 +56,7 @@ Command parse(const std::vector<std::string>& args) {
 // A table name (PROFT) stands for its file in the work folder; anything naming a file
 // (a folder part or a .DBF ending) is taken as a path.
 std::filesystem::path dumpTarget(const Command& command) {
-    const std::filesystem::path operand(command.operand);
+    std::filesystem::path operand(command.operand);
     const std::string extension = text::upperAscii(operand.extension().string());
     if (operand.has_parent_path() || extension == ".DBF") return operand;
     return data::resolveWorkFolder(command.workFolder) / (command.operand + ".DBF");
