@@ -6,6 +6,7 @@ packages=(
   libxml2-dev libxml2-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-dbfread python3-dbf
+  qt6-base-dev xvfb x11-utils xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

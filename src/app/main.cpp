@@ -1,0 +1,62 @@
+// TransHoralisQuelva: the desktop window over the export and import runs.
+//
+// Started without parameters it is a stand-alone window. Started by the timetable program
+// with the direction and the host window's handle ("exportar 1A2B"), it shows itself inside
+// the host, runs at once, closes when done and leaves the status in Horalia.ini beside the
+// executable. See app/dialogs.hpp for the test hooks.
+#include <QApplication>
+#include <QStringList>
+#include <memory>
+
+#include "app/dialogs.hpp"
+#include "app/help_backend.hpp"
+#include "app/help_routing.hpp"
+#include "app/main_form.hpp"
+#include "app/platform_window.hpp"
+#include "data/work_folder.hpp"
+
+int main(int argc, char* argv[]) {
+    using namespace thq::app;
+
+    // The help routing starts before the application object; its messages need one, so
+    // they go through a presenter that exists by the time help is asked for.
+    std::unique_ptr<MessagePresenter> messages;
+    auto reportHelpProblem = [&messages](const std::string& problem) {
+        if (messages) messages->showError(problem, {});
+    };
+    std::unique_ptr<help::HelpSystem> helpSystem;
+    std::shared_ptr<help::HtmlHelpBackend> helpBackend =
+        help::makePlatformHelpBackend(reportHelpProblem);
+
+    QApplication application(argc, argv);
+    helpSystem = std::make_unique<help::HelpSystem>(toPath(QCoreApplication::applicationDirPath()));
+    help::installHelpRouting(*helpSystem, helpBackend);
+    helpSystem->setApplicationHelpFile(kHelpFile);
+    QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    QGuiApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+
+    messages = makeMessagePresenter();
+    const std::filesystem::path workFolder = thq::data::resolveWorkFolder(std::nullopt);
+    const std::unique_ptr<DocumentChooser> chooser = makeChooser(nullptr, workFolder);
+    const std::unique_ptr<WindowEmbedder> embedder = makePlatformEmbedder();
+
+    FormServices services;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        services.parameters.push_back(arguments[i].toStdString());
+    services.executableFolder = toPath(QCoreApplication::applicationDirPath());
+    services.workFolder = workFolder;
+    services.chooser = chooser.get();
+    services.messages = messages.get();
+    services.embedder = embedder.get();
+    services.help = helpSystem.get();
+
+    int exitCode = 0;
+    {
+        TMForm MForm(std::move(services));
+        MForm.show();
+        if (!MForm.isClosed()) exitCode = QApplication::exec();
+    }
+    helpSystem->shutdown();
+    return exitCode;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Hosted mode's platform adapter: makes the main window a borderless child of the host
+// window that the timetable program names by its handle (an HWND on Windows, an X11
+// window id under X11).
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace thq::app {
+
+struct EmbedResult {
+    bool embedded = false;
+    // Why the window stays stand-alone, for the user; empty when there is nothing the
+    // user could do about it.
+    std::string problem;
+};
+
+class WindowEmbedder {
+public:
+    virtual ~WindowEmbedder() = default;
+    // Called once from the window's creation handler, before the window is shown.
+    virtual EmbedResult embed(QWidget& window, std::uint32_t hostHandle) = 0;
+};
+
+// The embedder for the platform the application runs on. It must outlive the window.
+std::unique_ptr<WindowEmbedder> makePlatformEmbedder();
+
+}  // namespace thq::app
