@@ -82,7 +82,11 @@ void appendStatusBlock(data::XmlDocument& document, data::XmlNode outputs,
 }  // namespace
 
 std::filesystem::path resultPathFor(const std::filesystem::path& document) {
-    return document.parent_path() / ("ResultadoHoralis" + document.filename().string());
+    // Joined as native paths: the file name never passes through a narrow code page, which
+    // on Windows would fail or mangle names outside it.
+    std::filesystem::path name("ResultadoHoralis");
+    name += document.filename();
+    return document.parent_path() / name;
 }
 
 ImportResult runImport(const std::filesystem::path& document,
