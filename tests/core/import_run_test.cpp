@@ -200,6 +200,9 @@ TEST(ImportResultPath, PrefixesTheFileNameInTheDocumentsFolder) {
          "/datos/ResultadoHoralisResultadoHoralishorario.xml"},
         {"/a b/c.d/Horario Final.XML", "/a b/c.d/ResultadoHoralisHorario Final.XML"},
         {"/datos/sin_extension", "/datos/ResultadoHoralissin_extension"},
+        {"horario.xml", "ResultadoHoralishorario.xml"},
+        {fs::path(u8"/año/Horario Peña €.xml"),
+         fs::path(u8"/año/ResultadoHoralisHorario Peña €.xml")},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(importer::resultPathFor(c.document), c.expected) << c.document;
@@ -487,6 +490,30 @@ TEST_F(ImportFailureTest, UnusableDocumentsEndTheRunWithoutResult) {
         EXPECT_NE(message.find("horario.xml"), std::string::npos) << message;
     }
     EXPECT_EQ(readFile(result()), "earlier result");
+}
+
+TEST_F(ImportFailureTest, ResultThatCannotBeWritten) {
+    fs::create_directory(result());
+    writeFile(result() / "keep.txt", "kept");
+    const std::string message = failingRun();
+    EXPECT_NE(message.find("ResultadoHoralishorario.xml"), std::string::npos) << message;
+}
+
+TEST_F(ImportFailureTest, SolutionWithoutAFieldTheImportReads) {
+    data::DbfTable soluc(data::tableFile(work(), WorkTable::Soluc));
+    auto fields = data::layoutOf(WorkTable::Soluc).fields;
+    std::erase_if(fields, [](const data::FieldSpec& f) { return f.name == "AULA"; });
+    soluc.defineFields(fields);
+    soluc.create();
+    soluc.open();
+    soluc.append();
+    soluc.setText("PROF", "ANA");
+    soluc.setNumber("DIA", 1);
+    soluc.post();
+    soluc.close();
+    const std::string message = failingRun();
+    EXPECT_NE(message.find("SOLUC.DBF"), std::string::npos) << message;
+    EXPECT_NE(message.find("AULA"), std::string::npos) << message;
 }
 
 TEST_F(ImportFailureTest, TableHeldByAnotherHolderNamesTheTable) {
