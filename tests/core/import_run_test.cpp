@@ -444,13 +444,18 @@ protected:
 };
 
 TEST_F(ImportFailureTest, MissingDocumentTouchesNothing) {
-    fs::remove(document());
     fs::remove(data::tableFile(work(), WorkTable::Soluc));  // not even opened
-    const auto before = snapshotFolder(dir_.path());
-    const auto outcome = runImport(document(), work());
-    EXPECT_EQ(outcome.outcome, ImportOutcome::MissingDocument);
-    EXPECT_EQ(outcome.resultPath, fs::path());
-    EXPECT_EQ(snapshotFolder(dir_.path()), before);
+    for (const bool folderInItsPlace : {false, true}) {
+        SCOPED_TRACE(folderInItsPlace ? "a folder of that name" : "no such file");
+        fs::remove_all(document());
+        if (folderInItsPlace) fs::create_directory(document());
+        const auto before = snapshotFolder(dir_.path());
+        const auto outcome = runImport(document(), work());
+        EXPECT_EQ(outcome.outcome, ImportOutcome::MissingDocument);
+        EXPECT_EQ(outcome.resultPath, fs::path());
+        EXPECT_EQ(snapshotFolder(dir_.path()), before);
+        EXPECT_FALSE(fs::exists(result()));
+    }
 }
 
 TEST_F(ImportFailureTest, MissingTableNamesTheFile) {
