@@ -33,7 +33,6 @@ int main(int argc, char* argv[]) {
     help::installHelpRouting(*helpSystem, helpBackend);
     helpSystem->setApplicationHelpFile(kHelpFile);
     QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
-    QGuiApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
 
     messages = makeMessagePresenter();
     const std::filesystem::path workFolder = thq::data::resolveWorkFolder(std::nullopt);

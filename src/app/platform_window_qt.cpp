@@ -2,10 +2,12 @@
 // the main window's native window. Works wherever the platform plugin adopts foreign
 // windows (Windows, X11); Wayland has no window ids to adopt.
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
 
+#include "app/host_window_size.hpp"
 #include "app/platform_window.hpp"
 
 namespace thq::app {
@@ -36,11 +38,15 @@ public:
         QWindow* own = window.windowHandle();
         if (own == nullptr) return {false, {}};
         own->setParent(host_.get());
-        // The window keeps its size and stands centred in the host's client area.
-        const QSize hostSize = host_->size();
-        const int x = std::max(0, (hostSize.width() - window.width()) / 2);
-        const int y = std::max(0, (hostSize.height() - window.height()) / 2);
-        window.move(x, y);
+        // The window keeps its size and stands centred in the host's client area; when the
+        // window system cannot tell that area's size, the screen-centred position is taken
+        // as counted within the host.
+        const QSize area =
+            hostClientSize(hostHandle)
+                .value_or(window.screen() != nullptr ? window.screen()->geometry().size()
+                                                     : QSize());
+        window.move(std::max(0, (area.width() - window.width()) / 2),
+                    std::max(0, (area.height() - window.height()) / 2));
         return {true, {}};
     }
 

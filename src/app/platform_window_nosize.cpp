@@ -1,0 +1,7 @@
+#include "app/host_window_size.hpp"
+
+namespace thq::app {
+
+std::optional<QSize> hostClientSize(std::uint32_t) { return std::nullopt; }
+
+}  // namespace thq::app
