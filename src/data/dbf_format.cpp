@@ -146,18 +146,18 @@ void parseDescriptors(std::span<const std::uint8_t> header, Layout& layout) {
     }
 }
 
-FieldInfo fieldFor(const FieldSpec& spec) {
-    switch (spec.type) {
+FieldInfo fieldFor(const FieldSpec& definition) {
+    switch (definition.type) {
         case FieldType::Integer:
-            return {spec.name, 'N', 11, 0};
+            return {definition.name, 'N', 11, 0};
         case FieldType::Number:
-            return {spec.name, 'N', 18, 4};
+            return {definition.name, 'N', 18, 4};
         case FieldType::Logical:
-            return {spec.name, 'L', 1, 0};
+            return {definition.name, 'L', 1, 0};
         case FieldType::Text:
             break;
     }
-    return {spec.name, 'C', spec.width, 0};
+    return {definition.name, 'C', definition.width, 0};
 }
 
 std::string encodeDateAndCount(std::uint32_t recordCount, int year, int month, int day) {

@@ -54,7 +54,7 @@ std::string encodeDateAndCount(std::uint32_t recordCount, int year, int month, i
 
 // The dBase field for a field to create: Text -> C width, Integer -> N 11.0,
 // Number -> N 18.4, Logical -> L 1.
-FieldInfo fieldFor(const FieldSpec& spec);
+FieldInfo fieldFor(const FieldSpec& definition);
 
 // Right-aligned fixed-point text of `value` with `decimals` decimals, exactly `width`
 // characters; nothing when it does not fit (or the value is not finite).

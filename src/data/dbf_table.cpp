@@ -344,7 +344,7 @@ void DbfTable::create() {
     close();
     std::vector<FieldInfo> fields;
     fields.reserve(impl_->defined.size());
-    for (const auto& spec : impl_->defined) fields.push_back(dbf::fieldFor(spec));
+    for (const auto& definition : impl_->defined) fields.push_back(dbf::fieldFor(definition));
     auto today = platform::localToday();
     std::string bytes;
     try {

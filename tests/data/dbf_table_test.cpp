@@ -358,12 +358,12 @@ for r in t:
                 table.append();
                 std::string line;
                 for (std::size_t i = 0; i < layout.fields.size(); ++i) {
-                    const FieldSpec& spec = layout.fields[i];
+                    const FieldSpec& definition = layout.fields[i];
                     if (i > 0) line += "|";
-                    switch (spec.type) {
+                    switch (definition.type) {
                         case FieldType::Text: {
-                            std::string value = sampleText(row, i, spec.width);
-                            table.setText(spec.name, value);
+                            std::string value = sampleText(row, i, definition.width);
+                            table.setText(definition.name, value);
                             auto end = value.find_last_not_of(' ');
                             value = end == std::string::npos ? "" : value.substr(0, end + 1);
                             std::string shown;
@@ -376,15 +376,15 @@ for r in t:
                             break;
                         }
                         case FieldType::Integer:
-                            table.setNumber(spec.name, row == 0 ? -123 : 45);
+                            table.setNumber(definition.name, row == 0 ? -123 : 45);
                             line += row == 0 ? "-123" : "45";
                             break;
                         case FieldType::Number:
-                            if (row == 0) table.setNumber(spec.name, 2.5);
+                            if (row == 0) table.setNumber(definition.name, 2.5);
                             line += row == 0 ? "2.5" : "None";
                             break;
                         case FieldType::Logical:
-                            table.setLogical(spec.name, row == 0);
+                            table.setLogical(definition.name, row == 0);
                             line += row == 0 ? "True" : "False";
                             break;
                     }
@@ -403,18 +403,18 @@ for r in t:
         for (const auto& line : expectedRows) expectedOutput += line + "\n";
 
         std::string layoutFields;
-        for (const auto& spec : layout.fields) {
+        for (const auto& definition : layout.fields) {
             if (!layoutFields.empty()) layoutFields += " ";
-            int width = spec.type == FieldType::Text      ? spec.width
-                        : spec.type == FieldType::Integer ? 11
-                        : spec.type == FieldType::Number  ? 18
+            int width = definition.type == FieldType::Text      ? definition.width
+                        : definition.type == FieldType::Integer ? 11
+                        : definition.type == FieldType::Number  ? 18
                                                           : 1;
-            layoutFields += spec.name + ":" +
-                            (spec.type == FieldType::Text      ? "C"
-                             : spec.type == FieldType::Logical ? "L"
+            layoutFields += definition.name + ":" +
+                            (definition.type == FieldType::Text      ? "C"
+                             : definition.type == FieldType::Logical ? "L"
                                                                : "N") +
                             ":" + std::to_string(width) + ":" +
-                            (spec.type == FieldType::Number ? "4" : "0");
+                            (definition.type == FieldType::Number ? "4" : "0");
         }
         EXPECT_EQ(expectedFields, layoutFields);
 
