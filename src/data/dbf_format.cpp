@@ -63,7 +63,10 @@ std::optional<std::string> normalizeDecimal(std::string_view s) {
     if (whole.empty() && fraction.empty()) return "0";
     std::string out = negative ? "-" : "";
     out += whole.empty() ? "0" : std::string(whole);
-    if (!fraction.empty()) out += "." + std::string(fraction);
+    if (!fraction.empty()) {
+        out.push_back('.');
+        out.append(fraction);
+    }
     return out;
 }
 
