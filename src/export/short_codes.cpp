@@ -17,35 +17,37 @@ void ShortCodeRegistry::add(std::string_view code) {
     codes_.insert(text::foldCase1252(storedCodeForm(code)));
 }
 
-std::size_t& ShortCodeRegistry::fallbackHint(std::string_view prefix) {
-    auto [it, inserted] = hints_.try_emplace(text::foldCase1252(prefix), 1);
+std::size_t& ShortCodeRegistry::fallbackHint(std::string_view stem, std::size_t digits) {
+    // The digit count leads the key: a short stem is the same for several bands.
+    std::string key(1, static_cast<char>('0' + digits));
+    key += text::foldCase1252(stem);
+    auto [it, inserted] = hints_.try_emplace(std::move(key), 0);
     return it->second;
 }
-
-namespace {
-
-std::string fallbackCandidate(std::string_view prefix, std::size_t counter) {
-    const std::string digits = std::to_string(counter);
-    const std::size_t room = kShortCodeWidth - digits.size();
-    return std::string(text::firstChars(prefix, room)) + digits;
-}
-
-}  // namespace
 
 std::string AllocateShortCode(std::string_view base, ShortCodeRegistry& registry,
                               std::size_t prefixLength) {
     std::string code = storedCodeForm(base);
     if (registry.contains(code)) {
         const std::string_view prefix = text::firstChars(base, prefixLength);
-        std::size_t& counter = registry.fallbackHint(prefix);
         code.clear();
-        for (; std::to_string(counter).size() <= kShortCodeWidth; ++counter) {
-            std::string candidate = fallbackCandidate(prefix, counter);
-            if (!registry.contains(candidate)) {
-                code = std::move(candidate);
-                ++counter;
-                break;
+        // Counters 1-9, 10-99, 100-999, 1000-9999: each band's candidates are its stem (the
+        // prefix shortened so that the candidate keeps to four characters) and the counter.
+        std::size_t bandStart = 1;
+        for (std::size_t digits = 1; digits <= kShortCodeWidth && code.empty(); ++digits) {
+            const std::size_t bandEnd = bandStart * 10;
+            const std::string_view stem = text::firstChars(prefix, kShortCodeWidth - digits);
+            std::size_t& counter = registry.fallbackHint(stem, digits);
+            if (counter < bandStart) counter = bandStart;
+            for (; counter < bandEnd; ++counter) {
+                std::string candidate = std::string(stem) + std::to_string(counter);
+                if (!registry.contains(candidate)) {
+                    code = std::move(candidate);
+                    ++counter;
+                    break;
+                }
             }
+            bandStart = bandEnd;
         }
         if (code.empty()) {
             throw Error("No queda ningún código corto libre para '" + text::cp1252ToUtf8(base) +

@@ -22,10 +22,14 @@ public:
     void add(std::string_view code);
     std::size_t size() const { return codes_.size(); }
 
-    // The lowest fallback counter that may still be free for a prefix. Every counter below it
-    // has been seen taken, and since codes are only ever added it stays taken, so a search
-    // may start there: the first free counter is found as if counting from 1.
-    std::size_t& fallbackHint(std::string_view prefix);
+    // The lowest fallback counter that may still be free among those with `digits` digits
+    // whose candidates start with `stem` (the prefix shortened to leave room for the digits):
+    // AU1..AU9, AU10..AU99, A100..A999, 1000..9999. Every prefix with the same stem shares
+    // these candidates, so it shares the hint. Every counter of the band below the hint has
+    // been seen taken, and since codes are only ever added it stays taken, so a search may
+    // start there: the first free counter is found as if counting from 1, and the candidates
+    // of a band are tried once in all, not once for every prefix that falls back to them.
+    std::size_t& fallbackHint(std::string_view stem, std::size_t digits);
 
 private:
     std::unordered_set<std::string> codes_;  // case-folded stored forms
