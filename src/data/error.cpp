@@ -5,6 +5,9 @@ namespace thq {
 ConversionError::ConversionError(const std::string& refusedTextUtf8)
     : Error("'" + refusedTextUtf8 + "' no es un valor entero válido"), refused_(refusedTextUtf8) {}
 
+InUseError::InUseError(const std::string& pathUtf8)
+    : Error(fileMessage(pathUtf8, "está en uso por otro programa")) {}
+
 std::string fileMessage(const std::string& pathUtf8, const std::string& problem) {
     return pathUtf8 + ": " + problem;
 }

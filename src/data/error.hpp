@@ -28,6 +28,13 @@ private:
     std::string refused_;
 };
 
+// A file that another program (or another table object) holds: "<path>: está en uso por
+// otro programa".
+class InUseError : public Error {
+public:
+    explicit InUseError(const std::string& pathUtf8);
+};
+
 // Builds "<path>: <problem>", the shape of every file-related error message.
 std::string fileMessage(const std::string& pathUtf8, const std::string& problem);
 

@@ -80,3 +80,18 @@ struct CalendarDate {
 };
 CalendarDate localToday();
 }  // namespace thq::platform
+
+namespace thq::platform {
+// An exclusive claim on a folder, held while the object lives; nothing is written into the
+// folder. A second claim, from this process or another, fails with InUseError.
+class FolderLock {
+public:
+    explicit FolderLock(const std::filesystem::path& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    std::intptr_t native_ = -1;
+};
+}  // namespace thq::platform

@@ -144,7 +144,7 @@ File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode 
         fail(path, "no es un archivo");
     }
     try {
-        if (!lockShareMode(descriptor, share, path)) fail(path, "está en uso por otro programa");
+        if (!lockShareMode(descriptor, share, path)) throw InUseError(displayPath(path));
     } catch (...) {
         closeQuietly(descriptor);
         throw;
@@ -168,7 +168,7 @@ File File::create(const std::filesystem::path& path, ShareMode share) {
     file.native_ = descriptor;
     struct stat info {};
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) fail(path, "no es un archivo");
-    if (!lockShareMode(descriptor, share, path)) fail(path, "está en uso por otro programa");
+    if (!lockShareMode(descriptor, share, path)) throw InUseError(displayPath(path));
     file.truncate(0);
     return file;
 }
@@ -298,6 +298,35 @@ CalendarDate localToday() {
     std::tm local{};
     if (::localtime_r(&now, &local) == nullptr) return {};
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+}  // namespace thq::platform
+
+namespace thq::platform {
+
+// flock() on the folder itself: the lock belongs to this open folder, so a second claim
+// conflicts also within one process, and nothing has to be created in the work folder.
+FolderLock::FolderLock(const std::filesystem::path& folder) {
+    int descriptor;
+    do {
+        descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) fail(folder, "la carpeta no existe");
+        failErrno(folder, "no se puede abrir la carpeta", errno);
+    }
+    while (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error == EINTR) continue;
+        ::close(descriptor);
+        if (error == EWOULDBLOCK) throw InUseError(displayPath(folder));
+        failErrno(folder, "no se puede bloquear la carpeta", error);
+    }
+    native_ = descriptor;
+}
+
+FolderLock::~FolderLock() {
+    if (native_ >= 0) ::close(static_cast<int>(native_));
 }
 
 }  // namespace thq::platform

@@ -88,7 +88,7 @@ bool folderExists(const std::filesystem::path& path) {
     switch (error) {
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-            fail(path, "está en uso por otro programa");
+            throw InUseError(displayPath(path));
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             if (!folderExists(path)) fail(path, "la carpeta no existe");
@@ -255,7 +255,7 @@ void renameReplacing(const std::filesystem::path& from, const std::filesystem::p
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DWORD error = ::GetLastError();
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            fail(to, "está en uso por otro programa");
+            throw InUseError(displayPath(to));
         }
         fail(from, "no se puede renombrar a " + displayPath(to) + ": " + systemMessage(error));
     }
@@ -296,7 +296,7 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     if (error != ERROR_SUCCESS) {
         ::DeleteFileW(apiPath(temporary).c_str());
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            fail(target, "está en uso por otro programa");
+            throw InUseError(displayPath(target));
         }
         failCode(target, "no se puede escribir", error);
     }
@@ -315,3 +315,29 @@ CalendarDate localToday() {
 }  // namespace thq::platform
 
 #endif  // _WIN32
+
+namespace thq::platform {
+
+// A lock file that no one else may open and that Windows deletes when the handle closes, so
+// nothing stays behind in the work folder.
+FolderLock::FolderLock(const std::filesystem::path& folder) {
+    if (!isDirectory(folder)) fail(folder, "la carpeta no existe");
+    const auto lockPath = folder / ".transhoralis.lock";
+    HANDLE handle = ::CreateFileW(apiPath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) {
+            throw InUseError(displayPath(folder));
+        }
+        failCode(lockPath, "no se puede crear", error);
+    }
+    native_ = reinterpret_cast<std::intptr_t>(handle);
+}
+
+FolderLock::~FolderLock() {
+    if (native_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(native_));
+}
+
+}  // namespace thq::platform

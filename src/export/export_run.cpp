@@ -7,6 +7,7 @@
 #include "data/xml_document.hpp"
 #include "export/export_state.hpp"
 #include "export/staged_replace.hpp"
+#include "export/work_folder_lock.hpp"
 
 namespace thq::exporter {
 
@@ -47,6 +48,7 @@ ExportOutcome runExport(const std::filesystem::path& document,
     const auto xml = data::XmlDocument::load(document);
     requireSchoolDocument(xml, document);
 
+    WorkFolderLock lock(workFolder);
     ScratchFolder staging(workFolder, "export");
     ExportState state(xml, staging.path());
     using Step = void (*)(ExportState&);

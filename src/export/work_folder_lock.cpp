@@ -1,0 +1,22 @@
+#include "export/work_folder_lock.hpp"
+
+#include "data/error.hpp"
+
+namespace thq::exporter {
+
+WorkFolderLock::WorkFolderLock(const std::filesystem::path& workFolder) : lock_(claim(workFolder)) {}
+
+platform::FolderLock WorkFolderLock::claim(const std::filesystem::path& workFolder) {
+    if (!platform::isDirectory(workFolder)) {
+        throw Error(fileMessage(platform::displayPath(workFolder), "la carpeta de trabajo no existe"));
+    }
+    try {
+        return platform::FolderLock(workFolder);
+    } catch (const InUseError& error) {
+        throw Error(fileMessage(platform::displayPath(workFolder),
+                                "otra exportación está en marcha en esta carpeta de trabajo"),
+                    error.what());
+    }
+}
+
+}  // namespace thq::exporter
