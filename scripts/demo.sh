@@ -22,4 +22,5 @@ echo "== Horario de demostración (SOLUC)"
 echo "== Importación"
 "$bin/transhoralis" import -w "$work" demo/ies-sierra-de-la-vega.xml
 echo "== Comienzo de demo/ResultadoHoralisies-sierra-de-la-vega.xml"
-xmllint --format demo/ResultadoHoralisies-sierra-de-la-vega.xml | sed -n '/<SALIDAS>/,$p' | head -n 40
+xmllint --format --output demo/resultado-legible.xml demo/ResultadoHoralisies-sierra-de-la-vega.xml
+awk '/<SALIDAS>/ { shown = 1 } shown && lines++ < 40' demo/resultado-legible.xml
