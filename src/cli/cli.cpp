@@ -7,6 +7,8 @@
 #include "cli/csv_dump.hpp"
 #include "data/dbf_table.hpp"
 #include "data/error.hpp"
+#include "data/findings.hpp"
+#include "data/platform_file.hpp"
 #include "data/text.hpp"
 #include "data/work_folder.hpp"
 #include "export/export_run.hpp"
@@ -21,6 +23,8 @@ constexpr const char* kMissingMessage = "No existe archivo";
 struct Command {
     std::string name;
     std::optional<std::filesystem::path> workFolder;
+    std::optional<std::filesystem::path> report;  // import --report FILE
+    bool csv = false;                             // check --format csv
     std::string operand;
 };
 
@@ -30,7 +34,8 @@ struct UsageError {
 
 Command parse(const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError{"falta la orden"};
-    Command command{args[0], std::nullopt, {}};
+    Command command;
+    command.name = args[0];
     bool operandsOnly = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -39,6 +44,15 @@ Command parse(const std::vector<std::string>& args) {
             command.workFolder = std::filesystem::path(args[++i]);
         } else if (!operandsOnly && arg.rfind("--work-folder=", 0) == 0) {
             command.workFolder = std::filesystem::path(arg.substr(14));
+        } else if (!operandsOnly && command.name == "import" && arg == "--report") {
+            if (i + 1 >= args.size()) throw UsageError{"falta el archivo tras --report"};
+            command.report = std::filesystem::path(args[++i]);
+        } else if (!operandsOnly && command.name == "check" && arg == "--format") {
+            if (i + 1 >= args.size()) throw UsageError{"falta el formato tras --format"};
+            const std::string format = args[++i];
+            if (format != "csv" && format != "texto")
+                throw UsageError{"formato desconocido: " + format};
+            command.csv = format == "csv";
         } else if (!operandsOnly && arg == "--") {
             operandsOnly = true;
         } else if (!operandsOnly && arg.size() > 1 && arg[0] == '-') {
@@ -73,15 +87,43 @@ int runExport(const Command& command, std::ostream& out, std::ostream& err) {
     return kCompleted;
 }
 
+std::string reportText(const Findings& findings) {
+    std::string text;
+    for (const auto& finding : findings.list()) text += formatLine(finding) + '\n';
+    return text + summaryLine(findings) + '\n';
+}
+
 int runImport(const Command& command, std::ostream& out, std::ostream& err) {
+    Findings report;
     const auto result =
-        importer::runImport(command.operand, data::resolveWorkFolder(command.workFolder));
+        importer::runImport(command.operand, data::resolveWorkFolder(command.workFolder),
+                            command.report ? &report : nullptr);
     if (result.outcome == importer::ImportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;
     }
+    if (command.report) platform::writeFileAtomically(*command.report, reportText(report));
     out << kCompletedMessage << '\n';
     return kCompleted;
+}
+
+// Every problem the export would meet, one line each, the summary last.
+int runCheck(const Command& command, std::ostream& out, std::ostream& err) {
+    Findings findings;
+    if (exporter::checkDocument(command.operand, findings) ==
+        exporter::ExportOutcome::MissingDocument) {
+        err << kMissingMessage << '\n';
+        return kMissingDocument;
+    }
+    if (command.csv) {
+        out << formatCsvHeader() << "\r\n";
+        for (const auto& finding : findings.list()) out << formatCsvLine(finding) << "\r\n";
+    } else {
+        for (const auto& finding : findings.list()) out << formatLine(finding) << '\n';
+        out << summaryLine(findings) << '\n';
+    }
+    if (findings.count(Severity::Error) > 0) return kFailed;
+    return findings.empty() ? kCompleted : kWarningsOnly;
 }
 
 int runDump(const Command& command, std::ostream& out) {
@@ -96,6 +138,7 @@ int dispatch(const Command& command, std::ostream& out, std::ostream& err) {
     if (command.name == "export") return runExport(command, out, err);
     if (command.name == "import") return runImport(command, out, err);
     if (command.name == "dump") return runDump(command, out);
+    if (command.name == "check") return runCheck(command, out, err);
     throw UsageError{"orden desconocida: " + command.name};
 }
 
@@ -106,9 +149,15 @@ std::string usageText() {
            "  transhoralis export [-w CARPETA | --work-folder CARPETA] DOCUMENTO\n"
            "      Reconstruye las ocho tablas de trabajo del programa de horarios a partir de\n"
            "      un documento XML de Quelva.\n"
-           "  transhoralis import [-w CARPETA | --work-folder CARPETA] DOCUMENTO\n"
+           "  transhoralis import [-w CARPETA | --work-folder CARPETA] [--report ARCHIVO] "
+           "DOCUMENTO\n"
            "      Lee la solución SOLUC con las tablas de trabajo y escribe, junto al documento,\n"
-           "      ResultadoHoralis seguido del nombre del documento.\n"
+           "      ResultadoHoralis seguido del nombre del documento. Con --report, anota en\n"
+           "      ARCHIVO las lecciones que no se pudieron traducir del todo.\n"
+           "  transhoralis check [-w CARPETA] [--format texto|csv] DOCUMENTO\n"
+           "      Hace la exportación aparte, sin tocar la carpeta de trabajo, y enumera todos\n"
+           "      los problemas: errores que la pararían y avisos donde un dato cambiaría o\n"
+           "      se perdería sin decirlo.\n"
            "  transhoralis dump [-w CARPETA | --work-folder CARPETA] TABLA\n"
            "      Muestra una tabla de trabajo (PROFT, ASIGT...) o un archivo .DBF como CSV.\n"
            "  transhoralis --help\n"
@@ -116,7 +165,7 @@ std::string usageText() {
            "Carpeta de trabajo: la opción -w; si falta, la variable de entorno HTEMP; si falta,\n"
            "$HOME/HTEMP (C:\\HTEMP en Windows).\n"
            "Código de salida: 0 proceso finalizado, 1 error, 2 uso incorrecto, 3 no existe el\n"
-           "documento.\n";
+           "documento, 4 (check) solo avisos.\n";
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -11,6 +11,7 @@ enum ExitCode : int {
     kFailed = 1,
     kUsage = 2,
     kMissingDocument = 3,
+    kWarningsOnly = 4,  // `check`: the export would run, but data would change on the way
 };
 
 // Runs one command (arguments without the program name); returns the exit code.

@@ -1,9 +1,12 @@
 #include "data/error.hpp"
 
+#include <utility>
+
 namespace thq {
 
-ConversionError::ConversionError(const std::string& refusedTextUtf8)
-    : Error("'" + refusedTextUtf8 + "' no es un valor entero válido"), refused_(refusedTextUtf8) {}
+ConversionError::ConversionError(const std::string& refusedTextUtf8, std::string detail)
+    : Error("'" + refusedTextUtf8 + "' no es un valor entero válido", std::move(detail)),
+      refused_(refusedTextUtf8) {}
 
 InUseError::InUseError(const std::string& pathUtf8)
     : Error(fileMessage(pathUtf8, "está en uso por otro programa")) {}

@@ -21,7 +21,7 @@ private:
 // "'%s' no es un valor entero válido" with the refused text (as UTF-8).
 class ConversionError : public Error {
 public:
-    explicit ConversionError(const std::string& refusedTextUtf8);
+    explicit ConversionError(const std::string& refusedTextUtf8, std::string detail = {});
     const std::string& refusedText() const noexcept { return refused_; }
 
 private:

@@ -5,11 +5,11 @@
 // indexes that keep first-match order, so the step costs one pass over the subject rows.
 #include <array>
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "data/text.hpp"
-#include "export/document_reader.hpp"
 #include "export/export_state.hpp"
 
 namespace thq::exporter {
@@ -60,10 +60,16 @@ std::string_view taskCodeFor(const std::string& subjectName) {
     return code;
 }
 
-// Whole hours from minutes: at least 1, and 1 when no minutes are given.
-double hoursFromMinutes(const std::string& minutes) {
+// Whole hours from minutes: at least 1, and 1 when no minutes are given. Nothing when the
+// minutes are not a whole number (while checking; a normal run stops there).
+std::optional<double> hoursFromMinutes(const ExportState& state, const SectionRow& row,
+                                       const std::string& minutes) {
     double hours = 0;
-    if (!minutes.empty()) hours = text::ceiling(text::toInt32(minutes) / 60.0);
+    if (!minutes.empty()) {
+        const auto m = state.toInt32(row, "valor 4 (minutos)", minutes, minutes);
+        if (!m) return std::nullopt;
+        hours = text::ceiling(*m / 60.0);
+    }
     return hours < 1 ? 1 : hours;
 }
 
@@ -77,35 +83,42 @@ std::string sessionsText(double hours) {
 }  // namespace
 
 void BuildAssignmentTable(ExportState& state) {
-    auto table = createWorkTable(state, data::WorkTable::Asigt);
+    TableWriter table(state, data::WorkTable::Asigt);
     const auto groups = groupsByCourse(state);
     const auto taskCodes = taskShortCodes(state);
-    for (const auto& row : readSection(state.document, Section::Materias)) {
-        if (!row.hasEnoughValues()) continue;
+    for (const auto& row : state.rows(Section::Materias)) {
+        if (!state.usable(row)) continue;
         const std::string key = row.value(0);
         const std::string subjectName = row.value(1);
         const std::string subjectCode = row.value(2);
         const std::string courseKey = row.value(3);
         const std::string minutes = row.value(4);
         const auto courseGroups = groups.find(courseKey);
-        if (courseGroups == groups.end()) continue;
+        if (courseGroups == groups.end()) {
+            state.warn(row, "el curso '" + text::cp1252ToUtf8(courseKey) +
+                                "' no tiene grupos: la materia no se asigna a ninguno");
+            continue;
+        }
         const auto task = taskCodes.find(std::string(taskCodeFor(subjectName)));
         for (const auto& group : courseGroups->second) {
-            table->append();
-            table->setText("CASIG", subjectCode);
-            table->setText("CGRUP", group.code);
-            table->setText("NIVEL", group.level);
-            table->setText("CURSO", group.course);
-            table->setText("GRUPO", group.letter);
-            table->setNumber("HORAS", hoursFromMinutes(minutes));
-            table->setText("SESIONES", sessionsText(table->pendingNumber("HORAS")));
-            table->setText("CLAVE", key);
-            table->setText("CLAVECURSO", courseKey);
-            if (task != taskCodes.end()) table->setText("CTAREA", task->second);
-            table->post();
+            const auto hours = hoursFromMinutes(state, row, minutes);
+            if (!hours) break;
+            table.append();
+            table.set("CASIG", subjectCode);
+            table.set("CGRUP", group.code);
+            table.set("NIVEL", group.level);
+            table.set("CURSO", group.course);
+            table.set("GRUPO", group.letter);
+            auto& record = table.table();
+            record.setNumber("HORAS", *hours);
+            table.set("SESIONES", sessionsText(record.pendingNumber("HORAS")));
+            table.put(row, "CLAVE", key);
+            table.put(row, "CLAVECURSO", courseKey);
+            if (task != taskCodes.end()) table.set("CTAREA", task->second);
+            table.post();
         }
     }
-    table->close();
+    table.close();
 }
 
 }  // namespace thq::exporter

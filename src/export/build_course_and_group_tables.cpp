@@ -3,7 +3,6 @@
 #include <unordered_map>
 
 #include "data/text.hpp"
-#include "export/document_reader.hpp"
 #include "export/export_state.hpp"
 
 namespace thq::exporter {
@@ -17,23 +16,24 @@ struct CourseTexts {
 // Writes the course records and returns the first course stored under each key, read back
 // from the table so that the groups see the stored (cut) texts.
 std::unordered_map<std::string, CourseTexts> writeCourses(ExportState& state) {
-    auto table = createWorkTable(state, data::WorkTable::Cursost);
-    for (const auto& row : readSection(state.document, Section::Cursos)) {
-        if (!row.hasEnoughValues()) continue;
+    TableWriter table(state, data::WorkTable::Cursost);
+    for (const auto& row : state.rows(Section::Cursos)) {
+        if (!state.usable(row)) continue;
         std::string level = row.value(3);
         if (level.empty()) level = "NIV";
-        table->append();
-        table->setText("CLAVE", row.value(0));
-        table->setText("NIVEL", level);
-        table->setText("CURSO", row.value(4));
-        table->post();
+        table.append();
+        table.put(row, "CLAVE", row.value(0));
+        table.put(row, "NIVEL", level);
+        table.put(row, "CURSO", row.value(4));
+        table.post();
     }
     std::unordered_map<std::string, CourseTexts> firstByKey;
-    for (table->first(); !table->eof(); table->next()) {
-        firstByKey.try_emplace(table->text("CLAVE"),
-                               CourseTexts{table->text("NIVEL"), table->text("CURSO")});
+    auto& courses = table.table();
+    for (courses.first(); !courses.eof(); courses.next()) {
+        firstByKey.try_emplace(courses.text("CLAVE"),
+                               CourseTexts{courses.text("NIVEL"), courses.text("CURSO")});
     }
-    table->close();
+    table.close();
     return firstByKey;
 }
 
@@ -44,28 +44,33 @@ std::string lastCharacter(const std::string& s) { return s.empty() ? "" : s.subs
 void BuildCourseAndGroupTables(ExportState& state) {
     ShortCodeRegistry usedGroupCodes;
     const auto courses = writeCourses(state);
-    auto table = createWorkTable(state, data::WorkTable::Grupost);
-    for (const auto& row : readSection(state.document, Section::Grupos)) {
-        if (!row.hasEnoughValues()) continue;
+    TableWriter table(state, data::WorkTable::Grupost);
+    for (const auto& row : state.rows(Section::Grupos)) {
+        if (!state.usable(row)) continue;
         const std::string groupKey = row.value(0);
         const std::string groupName = row.value(1);
         const std::string courseKey = row.value(2);
         CourseTexts course;
-        if (auto found = courses.find(courseKey); found != courses.end()) course = found->second;
+        if (auto found = courses.find(courseKey); found != courses.end()) {
+            course = found->second;
+        } else {
+            state.warn(row, "el curso '" + text::cp1252ToUtf8(courseKey) +
+                                "' no está en CURSOS: el grupo queda sin NIVEL ni CURSO");
+        }
         const std::string letter = lastCharacter(groupName);
         const std::string base(text::trim(text::firstChars(groupName, kShortCodeWidth)));
-        const std::string code = AllocateShortCode(base, usedGroupCodes, 3);
-        table->append();
-        table->setText("ABREV", code);
-        table->setText("NIVEL", course.level);
-        table->setText("CURSO", course.course);
-        table->setText("GRUPO", letter);
-        table->setText("CLAVE", groupKey);
-        table->setText("CLAVECURSO", courseKey);
-        table->setText("DESCRIP", course.level + " " + course.course + " " + letter);
-        table->post();
+        const std::string code = state.allocateCode(usedGroupCodes, base, 3, row, groupName);
+        table.append();
+        table.set("ABREV", code);
+        table.set("NIVEL", course.level);
+        table.set("CURSO", course.course);
+        table.set("GRUPO", letter);
+        table.put(row, "CLAVE", groupKey);
+        table.put(row, "CLAVECURSO", courseKey);
+        table.set("DESCRIP", course.level + " " + course.course + " " + letter);
+        table.post();
     }
-    table->close();
+    table.close();
 }
 
 }  // namespace thq::exporter

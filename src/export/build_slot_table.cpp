@@ -1,11 +1,11 @@
 // DIASHORAST: the intervals of the school day numbered 1, 2, 3... in the order of their
 // order numbers (1 to 40), seven records per interval, one for each day of the week.
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/text.hpp"
-#include "export/document_reader.hpp"
 #include "export/export_state.hpp"
 
 namespace thq::exporter {
@@ -15,19 +15,29 @@ constexpr int kOrderNumbers = 40;
 constexpr int kDaysPerWeek = 7;
 
 struct Interval {
+    const SectionRow* row = nullptr;
     std::string code;
     std::string name;
     std::string start;
     std::string end;
     std::string order;
+    std::string startAsWritten;  // for messages: the padding changes start and end
+    std::string endAsWritten;
 };
 
 // A row's values are found by their `dato` attribute; the later of two equal ones counts,
 // and a value without `dato` says nothing.
-Interval readInterval(const SectionRow& row) {
+Interval readInterval(const ExportState& state, const SectionRow& row) {
     Interval interval;
+    interval.row = &row;
+    std::size_t position = 0;
     for (const auto& value : row.values()) {
         const auto dato = value.attribute("dato");
+        if (!dato) {
+            state.warn(row, "el valor " + std::to_string(position) +
+                                " no tiene atributo dato y no se lee");
+        }
+        ++position;
         if (!dato) continue;
         std::string* target = nullptr;
         if (*dato == "CODIGO_QUELVA")
@@ -40,9 +50,19 @@ Interval readInterval(const SectionRow& row) {
             target = &interval.end;
         else if (*dato == "ORDEN")
             target = &interval.order;
-        if (target != nullptr) *target = valueText(value);
+        if (target != nullptr) *target = row.textOf(value, "dato " + *dato);
     }
+    interval.startAsWritten = interval.start;
+    interval.endAsWritten = interval.end;
     return interval;
+}
+
+// The order number a row's order text names exactly ("7", never "07" or "7.0"), if any.
+std::optional<int> orderNumber(const std::string& order) {
+    for (int number = 1; number <= kOrderNumbers; ++number) {
+        if (order == std::to_string(number)) return number;
+    }
+    return std::nullopt;
 }
 
 // Times shorter than five characters gain a leading "0" each time they are written.
@@ -50,35 +70,42 @@ void padTime(std::string& time) {
     if (time.size() < 5) time = "0" + time;
 }
 
-// Minutes of a time: its characters 1-2 are the hours, from the fourth on the minutes.
-long long minutesOf(const std::string& time, long long& hoursOut) {
-    hoursOut = text::toInt32(time.substr(0, 2));
-    return time.size() > 3 ? text::toInt32(time.substr(3, 5)) : text::toInt32("");
+// Minutes since midnight of a time: its characters 1-2 are the hours, from the fourth on
+// the minutes. Nothing when a part does not convert (while checking).
+std::optional<long long> minutesOf(const ExportState& state, const Interval& interval,
+                                   const char* dato, const std::string& time,
+                                   const std::string& asWritten) {
+    const std::string place = std::string("dato ") + dato;
+    const auto hours = state.toInt32(*interval.row, place, asWritten, time.substr(0, 2));
+    if (!hours) return std::nullopt;
+    const auto minutes = state.toInt32(*interval.row, place, asWritten,
+                                       time.size() > 3 ? time.substr(3, 5) : std::string());
+    if (!minutes) return std::nullopt;
+    return static_cast<long long>(*hours) * 60 + *minutes;
 }
 
-long long lengthInMinutes(const std::string& start, const std::string& end) {
-    long long endHours = 0;
-    long long startHours = 0;
-    const long long endMinutes = minutesOf(end, endHours);
-    const long long startMinutes = minutesOf(start, startHours);
-    return (endHours * 60 + endMinutes) - (startHours * 60 + startMinutes);
-}
-
-void writeInterval(data::DbfTable& table, Interval& interval, int slot) {
+// Writes the interval's seven records; stops (while checking) at a time that does not convert.
+void writeInterval(const ExportState& state, TableWriter& table, Interval& interval, int slot) {
     const std::string slotText = std::to_string(slot);
+    const SectionRow& row = *interval.row;
     for (int day = 1; day <= kDaysPerWeek; ++day) {
+        padTime(interval.start);
+        padTime(interval.end);
+        const auto end = minutesOf(state, interval, "FIN", interval.end, interval.endAsWritten);
+        const auto start =
+            end ? minutesOf(state, interval, "INICIO", interval.start, interval.startAsWritten)
+                : std::nullopt;
+        if (!start) return;
         const std::string dayText = std::to_string(day);
         table.append();
-        table.setText("DIHO", dayText + slotText);
-        table.setText("DIA", dayText);
-        table.setText("HORA", slotText);
-        table.setText("TEXTOHOR", interval.name);
-        table.setText("CODDIHO", interval.code);
-        padTime(interval.start);
-        table.setText("HORADESDE", interval.start);
-        padTime(interval.end);
-        table.setText("HORAHASTA", interval.end);
-        table.setText("MINUTOS", std::to_string(lengthInMinutes(interval.start, interval.end)));
+        table.set("DIHO", dayText + slotText);
+        table.set("DIA", dayText);
+        table.set("HORA", slotText);
+        table.put(row, "TEXTOHOR", interval.name);
+        table.put(row, "CODDIHO", interval.code);
+        table.put(row, "HORADESDE", interval.start);
+        table.put(row, "HORAHASTA", interval.end);
+        table.set("MINUTOS", std::to_string(*end - *start));
         table.post();
     }
 }
@@ -86,24 +113,33 @@ void writeInterval(data::DbfTable& table, Interval& interval, int slot) {
 }  // namespace
 
 void BuildSlotTable(ExportState& state) {
-    auto table = createWorkTable(state, data::WorkTable::Diashorast);
-    // Rows by the order number their order text names exactly ("7", never "07" or "7.0"),
-    // each list in document order: the same result as forty passes over the section.
+    TableWriter table(state, data::WorkTable::Diashorast);
+    const auto rows = state.rows(Section::Intervalos);
+    // Rows by the order number their order text names, each list in document order: the
+    // same result as forty passes over the section, one per order number.
     std::array<std::vector<Interval>, kOrderNumbers + 1> byOrder;
-    for (const auto& row : readSection(state.document, Section::Intervalos)) {
-        Interval interval = readInterval(row);
-        for (int order = 1; order <= kOrderNumbers; ++order) {
-            if (interval.order == std::to_string(order)) {
-                byOrder[static_cast<std::size_t>(order)].push_back(std::move(interval));
-                break;
-            }
+    for (const auto& row : rows) {
+        Interval interval = readInterval(state, row);
+        const auto number = orderNumber(interval.order);
+        if (!number) {
+            state.warn(row, "el orden '" + text::cp1252ToUtf8(interval.order) +
+                                "' no es un número de 1 a 40 escrito sin ceros ni decimales: el "
+                                "intervalo no se escribe");
+            continue;
         }
+        auto& sameOrder = byOrder[static_cast<std::size_t>(*number)];
+        if (!sameOrder.empty()) {
+            state.warn(row, "el orden " + interval.order + " también es el de la fila " +
+                                std::to_string(sameOrder.front().row->number()) +
+                                ": los dos intervalos ocupan tramos seguidos");
+        }
+        sameOrder.push_back(std::move(interval));
     }
     int slot = 1;
     for (auto& intervals : byOrder) {
-        for (auto& interval : intervals) writeInterval(*table, interval, slot++);
+        for (auto& interval : intervals) writeInterval(state, table, interval, slot++);
     }
-    table->close();
+    table.close();
 }
 
 }  // namespace thq::exporter

@@ -24,24 +24,37 @@ std::string_view sectionName(Section section) {
     return "";
 }
 
-SectionRow::SectionRow(data::XmlNode node, std::size_t number)
-    : number_(number), values_(node.childElements("salida")) {}
+SectionRow::SectionRow(Section section, data::XmlNode node, std::size_t number, Findings* findings)
+    : section_(section),
+      number_(number),
+      values_(node.childElements("salida")),
+      findings_(findings) {}
 
 std::string SectionRow::value(std::size_t n) const {
-    return n < values_.size() ? valueText(values_[n]) : std::string();
+    return n < values_.size() ? textOf(values_[n], "valor " + std::to_string(n)) : std::string();
 }
 
-std::string valueText(const data::XmlNode& value) {
+std::string SectionRow::textOf(const data::XmlNode& value, const std::string& what) const {
     const std::string content = value.text();
-    return text::utf8ToCp1252(text::trim(content));
+    const std::string_view trimmed = text::trim(content);
+    std::string converted = text::utf8ToCp1252(trimmed);
+    if (findings_ != nullptr && !text::representableInCp1252(trimmed)) {
+        findings_->add(Severity::Warning, sectionName(section_), number_,
+                       what + ": '" + std::string(trimmed) +
+                           "' tiene caracteres que Windows-1252 no tiene y se guarda como '" +
+                           text::cp1252ToUtf8(converted) + "'");
+    }
+    return converted;
 }
 
-std::vector<SectionRow> readSection(const data::XmlDocument& document, Section section) {
+std::vector<SectionRow> readSection(const data::XmlDocument& document, Section section,
+                                    Findings* findings) {
     const std::string pattern =
         "/SERVICIO/SALIDAS/listasal[@seq=\"" + std::string(sectionName(section)) + "\"]/listasal";
     std::vector<SectionRow> rows;
     std::size_t number = 0;
-    for (const auto& node : document.selectNodes(pattern)) rows.emplace_back(node, ++number);
+    for (const auto& node : document.selectNodes(pattern))
+        rows.emplace_back(section, node, ++number, findings);
     return rows;
 }
 

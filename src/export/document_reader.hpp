@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/findings.hpp"
 #include "data/xml_document.hpp"
 
 namespace thq::exporter {
@@ -19,8 +20,10 @@ std::string_view sectionName(Section section);
 
 class SectionRow {
 public:
-    SectionRow(data::XmlNode node, std::size_t number);
+    // `findings`, when given, hears of values that Windows-1252 cannot hold.
+    SectionRow(Section section, data::XmlNode node, std::size_t number, Findings* findings);
 
+    Section section() const { return section_; }
     // 1-based position of the row within its section, in document order.
     std::size_t number() const { return number_; }
     std::size_t valueCount() const { return values_.size(); }
@@ -30,15 +33,18 @@ public:
     // a value the row lacks reads as empty.
     std::string value(std::size_t n) const;
     const std::vector<data::XmlNode>& values() const { return values_; }
+    // The trimmed Windows-1252 text of one of the row's value elements; `what` names it
+    // in a finding ("valor 2", "dato NOMBRE").
+    std::string textOf(const data::XmlNode& value, const std::string& what) const;
 
 private:
+    Section section_;
     std::size_t number_;
     std::vector<data::XmlNode> values_;
+    Findings* findings_;
 };
 
-// The trimmed Windows-1252 text of one value element.
-std::string valueText(const data::XmlNode& value);
-
-std::vector<SectionRow> readSection(const data::XmlDocument& document, Section section);
+std::vector<SectionRow> readSection(const data::XmlDocument& document, Section section,
+                                    Findings* findings = nullptr);
 
 }  // namespace thq::exporter

@@ -11,20 +11,6 @@
 
 namespace thq::exporter {
 
-std::unique_ptr<data::DbfTable> createWorkTable(const ExportState& state, data::WorkTable table) {
-    auto dbf = std::make_unique<data::DbfTable>(data::tableFile(state.tablesFolder, table));
-    dbf->defineFields(data::layoutOf(table).fields);
-    dbf->create();
-    dbf->open(data::OpenMode::Shared);
-    return dbf;
-}
-
-std::unique_ptr<data::DbfTable> openBuiltTable(const ExportState& state, data::WorkTable table) {
-    auto dbf = std::make_unique<data::DbfTable>(data::tableFile(state.tablesFolder, table));
-    dbf->open(data::OpenMode::Exclusive);
-    return dbf;
-}
-
 namespace {
 
 // Only a SERVICIO document carries the sections; anything else would silently empty
@@ -40,6 +26,18 @@ void requireSchoolDocument(const data::XmlDocument& document, const std::filesys
     }
 }
 
+using Step = void (*)(ExportState&);
+constexpr std::pair<std::string_view, Step> kSteps[] = {
+    {"BuildSubjectCatalogue", BuildSubjectCatalogue},
+    {"AppendTaskCatalogue", AppendTaskCatalogue},
+    {"BuildSubjectCourseTable", BuildSubjectCourseTable},
+    {"BuildTeacherTable", BuildTeacherTable},
+    {"BuildRoomTable", BuildRoomTable},
+    {"BuildCourseAndGroupTables", BuildCourseAndGroupTables},
+    {"BuildAssignmentTable", BuildAssignmentTable},
+    {"BuildSlotTable", BuildSlotTable},
+};
+
 }  // namespace
 
 ExportOutcome runExport(const std::filesystem::path& document,
@@ -51,23 +49,30 @@ ExportOutcome runExport(const std::filesystem::path& document,
     WorkFolderLock lock(workFolder);
     ScratchFolder staging(workFolder, "export");
     ExportState state(xml, staging.path());
-    using Step = void (*)(ExportState&);
-    static constexpr std::pair<std::string_view, Step> kSteps[] = {
-        {"BuildSubjectCatalogue", BuildSubjectCatalogue},
-        {"AppendTaskCatalogue", AppendTaskCatalogue},
-        {"BuildSubjectCourseTable", BuildSubjectCourseTable},
-        {"BuildTeacherTable", BuildTeacherTable},
-        {"BuildRoomTable", BuildRoomTable},
-        {"BuildCourseAndGroupTables", BuildCourseAndGroupTables},
-        {"BuildAssignmentTable", BuildAssignmentTable},
-        {"BuildSlotTable", BuildSlotTable},
-    };
     for (const auto& [name, step] : kSteps) {
         if (hooks.beforeStep) hooks.beforeStep(name);
         step(state);
     }
     if (hooks.beforeStep) hooks.beforeStep("ReplaceWorkTables");
     replaceWorkTables(staging.path(), workFolder, data::exportTables());
+    return ExportOutcome::Completed;
+}
+
+ExportOutcome checkDocument(const std::filesystem::path& document, Findings& findings) {
+    if (!platform::fileExists(document)) return ExportOutcome::MissingDocument;
+    try {
+        const auto xml = data::XmlDocument::load(document);
+        requireSchoolDocument(xml, document);
+        ScratchFolder staging(std::filesystem::temp_directory_path(), "check");
+        ExportState state(xml, staging.path(), &findings);
+        for (const auto& [name, step] : kSteps) step(state);
+    } catch (const Error& error) {
+        // What cannot be checked past (a document that does not load, no code left, a
+        // temporary table that cannot be written) ends the check as one error.
+        std::string text = error.what();
+        if (!error.detail().empty()) text += " (" + error.detail() + ")";
+        findings.add(Severity::Error, "documento", 0, text);
+    }
     return ExportOutcome::Completed;
 }
 

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string_view>
 
+#include "data/findings.hpp"
+
 namespace thq::exporter {
 
 enum class ExportOutcome {
@@ -17,9 +19,14 @@ struct ExportHooks {
 };
 
 // Rebuilds the work tables from the document. The tables are built aside and replace the
-// old ones only when every step has succeeded: on any error (thrown as thq::Error) the work
-// folder is left exactly as it was.
+// old ones only when every step has succeeded: on any error (thrown as thq::Error, its detail
+// naming the place in the document) the work folder is left exactly as it was.
 ExportOutcome runExport(const std::filesystem::path& document,
                         const std::filesystem::path& workFolder, const ExportHooks& hooks = {});
+
+// Runs the whole export aside, in a temporary folder, without touching any work folder, and
+// records every problem it meets instead of stopping at the first: the errors that would stop
+// the export and the warnings where data would change or be lost without a word.
+ExportOutcome checkDocument(const std::filesystem::path& document, Findings& findings);
 
 }  // namespace thq::exporter

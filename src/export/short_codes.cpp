@@ -13,8 +13,14 @@ bool ShortCodeRegistry::contains(std::string_view code) const {
     return codes_.count(text::foldCase1252(storedCodeForm(code))) != 0;
 }
 
-void ShortCodeRegistry::add(std::string_view code) {
-    codes_.insert(text::foldCase1252(storedCodeForm(code)));
+void ShortCodeRegistry::add(std::string_view code, CodeHolder holder) {
+    codes_.try_emplace(text::foldCase1252(storedCodeForm(code)), holder);
+}
+
+std::optional<CodeHolder> ShortCodeRegistry::holder(std::string_view code) const {
+    const auto it = codes_.find(text::foldCase1252(storedCodeForm(code)));
+    if (it == codes_.end()) return std::nullopt;
+    return it->second;
 }
 
 std::size_t& ShortCodeRegistry::fallbackHint(std::string_view stem, std::size_t digits) {
@@ -26,7 +32,7 @@ std::size_t& ShortCodeRegistry::fallbackHint(std::string_view stem, std::size_t 
 }
 
 std::string AllocateShortCode(std::string_view base, ShortCodeRegistry& registry,
-                              std::size_t prefixLength) {
+                              std::size_t prefixLength, CodeHolder holder) {
     std::string code = storedCodeForm(base);
     if (registry.contains(code)) {
         const std::string_view prefix = text::firstChars(base, prefixLength);
@@ -54,12 +60,18 @@ std::string AllocateShortCode(std::string_view base, ShortCodeRegistry& registry
                         "': todos los códigos de cuatro caracteres de su prefijo están en uso");
         }
     }
-    registry.add(code);
+    registry.add(code, holder);
     return code;
 }
 
-bool LongCodeRegistry::admit(std::string_view longCode) {
-    return codes_.insert(text::foldCase1252(longCode)).second;
+bool LongCodeRegistry::admit(std::string_view longCode, CodeHolder holder) {
+    return codes_.try_emplace(text::foldCase1252(longCode), holder).second;
+}
+
+std::optional<CodeHolder> LongCodeRegistry::holder(std::string_view longCode) const {
+    const auto it = codes_.find(text::foldCase1252(longCode));
+    if (it == codes_.end()) return std::nullopt;
+    return it->second;
 }
 
 }  // namespace thq::exporter

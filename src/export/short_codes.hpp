@@ -6,20 +6,28 @@
 // so two records never share a stored code: a teacher GARCES after GARCIA receives GAR1,
 // not a second GARC that would make them receive each other's lessons.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace thq::exporter {
 
 constexpr std::size_t kShortCodeWidth = 4;
 
+// Which row a code (or long code) was given to, for the findings that explain a fallback.
+struct CodeHolder {
+    std::string_view section;  // a section name; empty when unknown
+    std::size_t row = 0;
+};
+
 class ShortCodeRegistry {
 public:
     // True when a code with this stored form is already given.
     bool contains(std::string_view code) const;
-    void add(std::string_view code);
+    void add(std::string_view code, CodeHolder holder = {});
+    // The row that holds the code's stored form, if any.
+    std::optional<CodeHolder> holder(std::string_view code) const;
     std::size_t size() const { return codes_.size(); }
 
     // The lowest fallback counter that may still be free among those with `digits` digits
@@ -32,7 +40,7 @@ public:
     std::size_t& fallbackHint(std::string_view stem, std::size_t digits);
 
 private:
-    std::unordered_set<std::string> codes_;  // case-folded stored forms
+    std::unordered_map<std::string, CodeHolder> codes_;  // case-folded stored forms
     std::unordered_map<std::string, std::size_t> hints_;
 };
 
@@ -45,17 +53,19 @@ std::string storedCodeForm(std::string_view code);
 // The chosen code, in stored form, is added to the registry and returned.
 // Throws thq::Error when no four-character code is free.
 std::string AllocateShortCode(std::string_view base, ShortCodeRegistry& registry,
-                              std::size_t prefixLength);
+                              std::size_t prefixLength, CodeHolder holder = {});
 
 // The long codes already written to the subject and task catalogue, compared without regard
 // to letter case: a long code is let into the catalogue once.
 class LongCodeRegistry {
 public:
     // Adds the long code and returns true when it was not there yet.
-    bool admit(std::string_view longCode);
+    bool admit(std::string_view longCode, CodeHolder holder = {});
+    // The row that brought the long code in, if any.
+    std::optional<CodeHolder> holder(std::string_view longCode) const;
 
 private:
-    std::unordered_set<std::string> codes_;
+    std::unordered_map<std::string, CodeHolder> codes_;
 };
 
 }  // namespace thq::exporter

@@ -1,12 +1,17 @@
 #include "import/import_run.hpp"
 
+#include <algorithm>
 #include <array>
 #include <memory>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "data/dbf_table.hpp"
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
 #include "data/table_layouts.hpp"
+#include "data/text.hpp"
 #include "data/xml_document.hpp"
 #include "import/lesson_entries.hpp"
 #include "import/lookup_indexes.hpp"
@@ -79,6 +84,26 @@ void appendStatusBlock(data::XmlDocument& document, data::XmlNode outputs,
     appendDataItem(document, status, "REGISTROS RECUPERADOS", std::to_string(teacherCount));
 }
 
+// Lessons whose teacher no PROFT record carries appear in no teacher block at all.
+void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
+                                    const std::unordered_set<std::string>& teacherCodes,
+                                    Findings& report) {
+    std::vector<std::pair<std::size_t, std::string>> lost;
+    for (const auto& [teacher, lessons] : indexes.lessonsByTeacher) {
+        if (teacherCodes.count(teacher) != 0) continue;
+        for (const auto& lesson : lessons) {
+            if (lesson.day != 0) lost.emplace_back(lesson.recordNumber, teacher);
+        }
+    }
+    std::sort(lost.begin(), lost.end());
+    for (const auto& [record, teacher] : lost) {
+        report.add(Severity::Warning, "SOLUC", record + 1,
+                   "el profesor '" + text::cp1252ToUtf8(teacher) +
+                       "' no está en PROFT: la lección no aparece en el resultado",
+                   "registro");
+    }
+}
+
 }  // namespace
 
 std::filesystem::path resultPathFor(const std::filesystem::path& document) {
@@ -90,7 +115,7 @@ std::filesystem::path resultPathFor(const std::filesystem::path& document) {
 }
 
 ImportResult runImport(const std::filesystem::path& document,
-                       const std::filesystem::path& workFolder) {
+                       const std::filesystem::path& workFolder, Findings* report) {
     ImportResult result;
     if (!platform::fileExists(document)) return result;
 
@@ -110,15 +135,25 @@ ImportResult runImport(const std::filesystem::path& document,
     auto& teachers = tables[WorkTable::Proft];
     appendStatusBlock(xml, outputs, teachers.recordCount());
     std::size_t counter = 1;
+    std::unordered_set<std::string> teacherCodes;
     for (teachers.first(); !teachers.eof(); teachers.next()) {
         auto block = xml.createElement("listasal");
         block.setAttribute("seq", "EMP_" + std::to_string(counter++));
         outputs.appendChild(block);
         appendDataItem(xml, block, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
         appendDataItem(xml, block, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
-        result.lessons += AppendLessonEntries(xml, indexes, teachers.text("ABREV"), block);
+        const std::string abbreviation = teachers.text("ABREV");
+        const std::size_t entries = AppendLessonEntries(xml, indexes, abbreviation, block, report);
+        result.lessons += entries;
+        teacherCodes.insert(abbreviation);
+        if (report != nullptr && entries == 0) {
+            report->add(Severity::Warning, "PROFT", teachers.currentRecordNumber() + 1,
+                        "el profesor '" + text::cp1252ToUtf8(abbreviation) + "' no tiene lecciones",
+                        "registro");
+        }
     }
     result.teachers = counter - 1;
+    if (report != nullptr) reportLessonsOfUnknownTeachers(indexes, teacherCodes, *report);
     tables.closeAll();
 
     result.resultPath = resultPathFor(document);

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <filesystem>
 
+#include "data/findings.hpp"
+
 namespace thq::importer {
 
 enum class ImportOutcome {
@@ -23,8 +25,10 @@ std::filesystem::path resultPathFor(const std::filesystem::path& document);
 
 // Writes the result document. The nine work tables are held exclusively while the run reads
 // them and are closed again whatever happens; the result is saved atomically, so a failing
-// run (thq::Error) leaves no result file and an earlier one untouched.
+// run (thq::Error) leaves no result file and an earlier one untouched. With `report`, what
+// would otherwise be lost without a word is noted as warnings: lookups that found no record,
+// teachers without lessons, lessons of teachers that PROFT does not carry.
 ImportResult runImport(const std::filesystem::path& document,
-                       const std::filesystem::path& workFolder);
+                       const std::filesystem::path& workFolder, Findings* report = nullptr);
 
 }  // namespace thq::importer

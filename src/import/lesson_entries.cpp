@@ -30,20 +30,46 @@ struct ResolvedLesson {
     std::string groupKey;
 };
 
-ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson) {
+// Notes, for the report, a lookup of a lesson that found no record.
+class MissReporter {
+public:
+    MissReporter(Findings* report, const Lesson& lesson) : report_(report), lesson_(lesson) {}
+    // `code` is what was looked up; a blank one is a lesson without it, not a miss.
+    void miss(const std::string& code, const std::string& what) const {
+        if (report_ == nullptr || text::isBlank(code)) return;
+        report_->add(Severity::Warning, "SOLUC", lesson_.recordNumber + 1, what, "registro");
+    }
+
+private:
+    Findings* report_;
+    const Lesson& lesson_;
+};
+
+std::string quoted(const std::string& cp1252) { return "'" + text::cp1252ToUtf8(cp1252) + "'"; }
+
+ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson,
+                       const MissReporter& reporter) {
     ResolvedLesson resolved;
     if (const auto* key =
             find(indexes.subjectKeyByAssignment, pairKey(lesson.subject, lesson.group))) {
         resolved.subjectKey = *key;
     }
     resolved.activity = lesson.activity;
-    if (const auto* taskId = find(indexes.taskIdByCode, lesson.activity))
+    if (const auto* taskId = find(indexes.taskIdByCode, lesson.activity)) {
         resolved.activity = *taskId;
+    } else {
+        reporter.miss(lesson.activity,
+                      "la actividad " + quoted(lesson.activity) +
+                          " no está en ASIGNOMT: X_ACTIVIDAD lleva el código tal cual");
+    }
 
     std::string courseKey;
     if (const auto* group = find(indexes.groupByCode, lesson.group)) {
         resolved.groupKey = group->groupKey;
         courseKey = group->courseKey;
+    } else {
+        reporter.miss(lesson.group, "el grupo " + quoted(lesson.group) +
+                                        " no está en GRUPOST: X_UNIDAD queda vacío");
     }
     // Subjects taught outside the assignment table (tasks, or a group the export did not
     // pair) are found by their code within the group's course.
@@ -51,22 +77,36 @@ ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson) {
         if (const auto* subject =
                 find(indexes.subjectByCodeAndCourse, pairKey(lesson.subject, courseKey))) {
             resolved.subjectKey = text::isBlank(subject->mark) ? std::string() : subject->subjectId;
+        } else {
+            reporter.miss(lesson.subject,
+                          "la materia " + quoted(lesson.subject) + " del grupo " +
+                              quoted(lesson.group) +
+                              " no está en ASIGT ni en ASIGNOMT2: X_MATERIAOMC queda vacío");
         }
     }
     const std::string slotKey = lesson.dayText + std::to_string(lesson.hour);
     if (const auto* slot = find(indexes.slotByKey, slotKey)) {
         resolved.weekday = slot->weekday;
         resolved.slotCode = slot->slotCode;
+    } else {
+        reporter.miss(slotKey, "el tramo " + quoted(slotKey) + " (día " + lesson.dayText +
+                                   ", hora " + std::to_string(lesson.hour) +
+                                   ") no está en DIASHORAST: N_DIASEMANA y X_TRAMO quedan vacíos");
     }
-    if (const auto* room = find(indexes.roomIdByCode, lesson.room)) resolved.room = *room;
+    if (const auto* room = find(indexes.roomIdByCode, lesson.room)) {
+        resolved.room = *room;
+    } else {
+        reporter.miss(lesson.room, "el aula " + quoted(lesson.room) +
+                                       " no está en AULAT: X_DEPCENTRO queda vacío");
+    }
     return resolved;
 }
 
 }  // namespace
 
 std::size_t AppendLessonEntries(data::XmlDocument& document, const LookupIndexes& indexes,
-                                const std::string& teacherAbbreviation,
-                                data::XmlNode teacherBlock) {
+                                const std::string& teacherAbbreviation, data::XmlNode teacherBlock,
+                                Findings* report) {
     const auto* lessons = find(indexes.lessonsByTeacher, teacherAbbreviation);
     if (lessons == nullptr) return 0;
     std::size_t counter = 1;
@@ -75,7 +115,7 @@ std::size_t AppendLessonEntries(data::XmlDocument& document, const LookupIndexes
         auto entry = document.createElement("listasal");
         entry.setAttribute("seq", "TRAMO_" + std::to_string(counter++));
         teacherBlock.appendChild(entry);
-        const ResolvedLesson resolved = resolve(indexes, lesson);
+        const ResolvedLesson resolved = resolve(indexes, lesson, MissReporter(report, lesson));
         appendDataItem(document, entry, "X_ACTIVIDAD", resolved.activity);
         appendDataItem(document, entry, "N_DIASEMANA", resolved.weekday);
         appendDataItem(document, entry, "X_TRAMO", resolved.slotCode);

@@ -225,11 +225,13 @@ TEST(ExportAssignments, MinutesThatAreNotAWholeNumberStopTheExport) {
     for (const char* minutes : {"90.5", "1h", "2147483648"}) {
         ExportFixture f;
         try {
-            f.exportXml(schoolXml(assignmentSchool({{"M1", "Mat", "MATES", "C1", minutes}})));
+            f.exportXml(schoolXml(assignmentSchool(
+                {{"M1", "Mat", "MATES", "C1", "60"}, {"M2", "Mat", "MATES", "C1", minutes}})));
             ADD_FAILURE() << minutes << " was accepted";
         } catch (const ConversionError& error) {
             EXPECT_EQ(std::string(error.what()),
                       std::string("'") + minutes + "' no es un valor entero válido");
+            EXPECT_EQ(error.detail(), std::string("MATERIAS, fila 2, valor 4 (minutos): '") + minutes + "'");
         }
     }
 }
@@ -292,13 +294,14 @@ TEST(ExportSlots, TimesThatDoNotConvertStopTheExport) {
     struct Case {
         Row row;
         const char* refused;
+        const char* place;
     };
     const std::vector<Case> cases = {
-        {interval("T1", "Uno", "08:00:00", "09:00", "1"), "00:00"},
-        {interval("T1", "Uno", "8:00", "", "1"), ""},
-        {{dato("ORDEN", "1"), dato("INICIO", "8:00")}, ""},
-        {interval("T1", "Uno", "8:00", "9:y0", "1"), "y0"},
-        {interval("T1", "Uno", "a8:00", "9:00", "1"), "a8"},
+        {interval("T1", "Uno", "08:00:00", "09:00", "1"), "00:00", "INTERVALOS, fila 1, dato INICIO: '08:00:00'"},
+        {interval("T1", "Uno", "8:00", "", "1"), "", "INTERVALOS, fila 1, dato FIN: ''"},
+        {{dato("ORDEN", "1"), dato("INICIO", "8:00")}, "", "INTERVALOS, fila 1, dato FIN: ''"},
+        {interval("T1", "Uno", "8:00", "9:y0", "1"), "y0", "INTERVALOS, fila 1, dato FIN: '9:y0'"},
+        {interval("T1", "Uno", "a8:00", "9:00", "1"), "a8", "INTERVALOS, fila 1, dato INICIO: 'a8:00'"},
     };
     for (const auto& c : cases) {
         ExportFixture f;
@@ -307,6 +310,7 @@ TEST(ExportSlots, TimesThatDoNotConvertStopTheExport) {
             ADD_FAILURE() << "accepted, expected refusal of '" << c.refused << "'";
         } catch (const ConversionError& error) {
             EXPECT_EQ(error.refusedText(), c.refused);
+            EXPECT_EQ(error.detail(), c.place);
         }
     }
 }

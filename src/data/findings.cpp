@@ -1,0 +1,61 @@
+#include "data/findings.hpp"
+
+namespace thq {
+
+void Findings::add(Severity severity, std::string_view section, std::size_t row, std::string text,
+                   std::string_view rowWord) {
+    std::string key = std::to_string(static_cast<int>(severity)) + '\n' + std::string(section) +
+                      '\n' + std::to_string(row) + '\n' + text;
+    if (!seen_.insert(std::move(key)).second) return;
+    list_.push_back(
+        Finding{severity, std::string(section), row, std::string(rowWord), std::move(text)});
+}
+
+std::size_t Findings::count(Severity severity) const {
+    std::size_t n = 0;
+    for (const auto& finding : list_) n += finding.severity == severity ? 1 : 0;
+    return n;
+}
+
+namespace {
+
+std::string severityWord(Severity severity) {
+    return severity == Severity::Error ? "ERROR" : "AVISO";
+}
+
+std::string csvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string quoted = "\"";
+    for (char c : s) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string counted(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string formatLine(const Finding& finding) {
+    std::string line = severityWord(finding.severity) + " " + finding.section;
+    if (finding.row > 0) line += " " + finding.rowWord + " " + std::to_string(finding.row);
+    return line + ": " + finding.text;
+}
+
+std::string formatCsvHeader() { return "severidad,sección,fila,texto"; }
+
+std::string formatCsvLine(const Finding& finding) {
+    return severityWord(finding.severity) + "," + csvField(finding.section) + "," +
+           (finding.row > 0 ? std::to_string(finding.row) : std::string()) + "," +
+           csvField(finding.text);
+}
+
+std::string summaryLine(const Findings& findings) {
+    return counted(findings.count(Severity::Error), "error", "errores") + ", " +
+           counted(findings.count(Severity::Warning), "aviso", "avisos");
+}
+
+}  // namespace thq

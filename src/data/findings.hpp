@@ -1,0 +1,45 @@
+#pragma once
+// Findings: every problem a run meets in the data, with its place, for `transhoralis check`
+// and the import's report. Texts are UTF-8.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace thq {
+
+enum class Severity { Error, Warning };
+
+struct Finding {
+    Severity severity = Severity::Warning;
+    std::string section;  // MATERIAS, ..., SOLUC, PROFT; "documento" for the whole document
+    std::size_t row = 0;  // from 1; 0 when the finding concerns no single row
+    std::string rowWord;  // "fila" in the document, "registro" in a table
+    std::string text;
+};
+
+class Findings {
+public:
+    // Records a finding once: the same text for the same place is not repeated (several
+    // steps read the same row).
+    void add(Severity severity, std::string_view section, std::size_t row, std::string text,
+             std::string_view rowWord = "fila");
+    const std::vector<Finding>& list() const { return list_; }
+    std::size_t count(Severity severity) const;
+    bool empty() const { return list_.empty(); }
+
+private:
+    std::vector<Finding> list_;
+    std::unordered_set<std::string> seen_;
+};
+
+// "AVISO PROFESORES fila 7: text", "ERROR documento: text".
+std::string formatLine(const Finding& finding);
+// severidad,sección,fila,texto with RFC 4180 quoting.
+std::string formatCsvHeader();
+std::string formatCsvLine(const Finding& finding);
+// "3 errores, 12 avisos".
+std::string summaryLine(const Findings& findings);
+
+}  // namespace thq

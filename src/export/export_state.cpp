@@ -1,0 +1,112 @@
+#include "export/export_state.hpp"
+
+#include "data/error.hpp"
+#include "data/text.hpp"
+
+namespace thq::exporter {
+
+std::vector<SectionRow> ExportState::rows(Section section) const {
+    return readSection(document, section, findings_);
+}
+
+void ExportState::warn(const SectionRow& row, const std::string& text) const {
+    if (findings_ != nullptr)
+        findings_->add(Severity::Warning, sectionName(row.section()), row.number(), text);
+}
+
+bool ExportState::usable(const SectionRow& row) const {
+    if (row.hasEnoughValues()) return true;
+    warn(row, "la fila tiene menos de dos valores y no se lee");
+    return false;
+}
+
+std::optional<std::int32_t> ExportState::toInt32(const SectionRow& row, const std::string& place,
+                                                 const std::string& value,
+                                                 const std::string& part) const {
+    try {
+        return text::toInt32(part);
+    } catch (const ConversionError& error) {
+        const std::string shown = text::cp1252ToUtf8(value);
+        if (findings_ == nullptr) {
+            throw ConversionError(error.refusedText(), std::string(sectionName(row.section())) +
+                                                           ", fila " +
+                                                           std::to_string(row.number()) + ", " +
+                                                           place + ": '" + shown + "'");
+        }
+        const std::string where = part == value ? place : place + " ('" + shown + "')";
+        findings_->add(Severity::Error, sectionName(row.section()), row.number(),
+                       where + ": " + error.what());
+        return std::nullopt;
+    }
+}
+
+namespace {
+
+std::string holderText(const CodeHolder& holder, const SectionRow& row) {
+    if (holder.section.empty()) return "otro registro";
+    const std::string rowText = "fila " + std::to_string(holder.row);
+    return holder.section == sectionName(row.section())
+               ? rowText
+               : std::string(holder.section) + " " + rowText;
+}
+
+}  // namespace
+
+std::string ExportState::allocateCode(ShortCodeRegistry& registry, std::string_view base,
+                                      std::size_t prefixLength, const SectionRow& row,
+                                      std::string_view written) const {
+    const auto earlier = checking() ? registry.holder(base) : std::nullopt;
+    std::string code = AllocateShortCode(base, registry, prefixLength,
+                                         CodeHolder{sectionName(row.section()), row.number()});
+    if (earlier) {
+        warn(row, "código " + text::cp1252ToUtf8(written) + " guardado como " +
+                      text::cp1252ToUtf8(code) + ", " + text::cp1252ToUtf8(storedCodeForm(base)) +
+                      " ya es de " + holderText(*earlier, row));
+    }
+    return code;
+}
+
+bool ExportState::admitLongCode(const std::string& longCode, const SectionRow& row) {
+    if (seenLongCodes.admit(longCode, CodeHolder{sectionName(row.section()), row.number()}))
+        return true;
+    if (checking()) {
+        warn(row, "el código largo " + text::cp1252ToUtf8(longCode) + " ya es de " +
+                      holderText(*seenLongCodes.holder(longCode), row) +
+                      ": la fila no entra en ASIGNOMT");
+    }
+    return false;
+}
+
+TableWriter::TableWriter(const ExportState& state, data::WorkTable which, Start start)
+    : state_(state), which_(which), table_(data::tableFile(state.tablesFolder, which)) {
+    if (start == Start::Create) {
+        table_.defineFields(data::layoutOf(which).fields);
+        table_.create();
+    }
+    table_.open(data::OpenMode::Shared);
+}
+
+void TableWriter::put(const SectionRow& row, std::string_view field, const std::string& value) {
+    if (state_.checking()) {
+        for (const auto& definition : data::layoutOf(which_).fields) {
+            if (definition.name != field ||
+                value.size() <= static_cast<std::size_t>(definition.width))
+                continue;
+            const std::string kept(
+                text::trimTrailingBlanks(text::firstChars(value, definition.width)));
+            state_.warn(
+                row, std::string(field) + " de " + std::string(data::layoutOf(which_).name) +
+                         " guarda " + std::to_string(definition.width) + " caracteres: '" +
+                         text::cp1252ToUtf8(value) + "' queda '" + text::cp1252ToUtf8(kept) + "'");
+        }
+    }
+    table_.setText(field, value);
+}
+
+std::unique_ptr<data::DbfTable> openBuiltTable(const ExportState& state, data::WorkTable table) {
+    auto dbf = std::make_unique<data::DbfTable>(data::tableFile(state.tablesFolder, table));
+    dbf->open(data::OpenMode::Exclusive);
+    return dbf;
+}
+
+}  // namespace thq::exporter
