@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace thq::platform {
 
@@ -58,6 +59,17 @@ void renameReplacing(const std::filesystem::path& from, const std::filesystem::p
 // Flushes a folder's entries to disk (after renames), where the platform needs it.
 void flushFolder(const std::filesystem::path& folder);
 
+// Creates a folder (permissions following the user's umask); false when something of that
+// name exists already. Other failures throw naming the folder.
+bool createFolder(const std::filesystem::path& folder);
+// Removes a folder with everything in it; a symbolic link inside is removed, never followed.
+// Throws naming the first entry that cannot be removed (what was removed before stays
+// removed). A folder that does not exist is not an error.
+void removeFolderTree(const std::filesystem::path& folder);
+// Removes a folder only when it is empty; false when it is not empty or cannot be removed.
+// Never deletes a file.
+bool removeEmptyFolder(const std::filesystem::path& folder);
+
 // Writes bytes to `target` atomically: a temporary file in the same folder, flushed,
 // then renamed over the target. On failure no partial file remains and an earlier
 // target is untouched.
@@ -67,6 +79,45 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
 std::string displayPath(const std::filesystem::path& path);
 
 }  // namespace thq::platform
+
+namespace thq::platform::testing {
+// The mutating calls of the adapter, as the fault injector of test builds counts them.
+enum class CallKind {
+    Create,        // a file created (also the temporary file of writeFileAtomically)
+    OpenForWrite,  // an existing file opened for reading and writing
+    Write,
+    Truncate,
+    FlushFile,    // a file's data to disk
+    FlushFolder,  // a folder's entries to disk
+    Rename,       // (the file moved)
+    Remove,       // a file removed
+    CreateFolder,
+    RemoveFolder,
+};
+struct Call {
+    CallKind kind;
+    std::filesystem::path subject;  // the file or folder the call's error would name
+};
+
+#ifdef TH_FAULT_INJECTION
+// Test builds only (CMake option TH_FAULT_INJECTION): the adapter counts its mutating calls
+// (each step inside writeFileAtomically too, all named after its target) and can make one of
+// them fail with an error number, as a full or failing disk would. Reads, queries and locks
+// are not counted. Not for release builds: the count is the process's own.
+
+// Makes the n-th mutating call after this one fail with `error` (ENOSPC, EIO, ...); n = 0
+// fails none. Starts the count and the log afresh.
+void failNthCall(std::size_t n, int error);
+// Mutating calls since the last failNthCall or resetFaults.
+std::size_t callsSoFar();
+// Counts from zero again and fails nothing.
+void resetFaults();
+// The file or folder the failed call was about; empty while the call to fail has not come.
+std::filesystem::path failedCallPath();
+// Every counted call since the last reset, in order.
+std::vector<Call> callLog();
+#endif
+}  // namespace thq::platform::testing
 
 namespace thq::platform {
 // C:\HTEMP on Windows; $HOME/HTEMP elsewhere.

@@ -3,6 +3,7 @@
 // Share modes are open-file-description locks on the whole file: an exclusive holder takes a
 // write lock, a shared holder a read lock. Unlike classic fcntl locks they belong to the open
 // file, so two table objects of the same process conflict just like two processes do.
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -16,12 +17,46 @@
 #include <ctime>
 #include <random>
 #include <utility>
+#include <vector>
+
+#ifdef TH_FAULT_INJECTION
+#include <mutex>
+#endif
 
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
 
 namespace thq::platform {
 namespace {
+
+#ifdef TH_FAULT_INJECTION
+// The test builds' fault injector (see platform::testing); never compiled into a release.
+struct FaultInjector {
+    std::mutex mutex;
+    std::size_t calls = 0;
+    std::size_t failAt = 0;
+    int error = 0;
+    std::filesystem::path failedPath;
+    std::vector<testing::Call> log;
+};
+
+FaultInjector& injector() {
+    static FaultInjector instance;
+    return instance;
+}
+
+// Counts one mutating call about `subject`: the error number it must fail with, or 0.
+int injectedFault(testing::CallKind kind, const std::filesystem::path& subject) {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    state.log.push_back({kind, subject});
+    if (++state.calls != state.failAt) return 0;
+    state.failedPath = subject;
+    return state.error;
+}
+#else
+constexpr int injectedFault(testing::CallKind, const std::filesystem::path&) { return 0; }
+#endif
 
 [[noreturn]] void fail(const std::filesystem::path& path, const std::string& problem) {
     throw Error(fileMessage(displayPath(path), problem));
@@ -132,6 +167,10 @@ File& File::operator=(File&& other) noexcept {
 
 File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode share) {
     int flags = (intent == OpenIntent::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    if (intent == OpenIntent::ReadWrite) {
+        if (int error = injectedFault(testing::CallKind::OpenForWrite, path); error != 0)
+            failOpen(path, "no se puede abrir", error);
+    }
     int descriptor;
     do {
         descriptor = ::open(path.c_str(), flags);
@@ -157,6 +196,8 @@ File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode 
 
 File File::create(const std::filesystem::path& path, ShareMode share) {
     // No O_TRUNC: the file is emptied only once the lock shows no one else holds it.
+    if (int error = injectedFault(testing::CallKind::Create, path); error != 0)
+        failOpen(path, "no se puede crear", error);
     int descriptor;
     do {
         descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -198,11 +239,15 @@ std::size_t File::readAt(std::uint64_t offset, void* buffer, std::size_t n) cons
 }
 
 void File::writeAt(std::uint64_t offset, const void* buffer, std::size_t n) {
+    if (int error = injectedFault(testing::CallKind::Write, path_); error != 0)
+        failErrno(path_, "no se puede escribir", error);
     int error = writeAllAt(fd(native_), offset, static_cast<const char*>(buffer), n);
     if (error != 0) failErrno(path_, "no se puede escribir", error);
 }
 
 void File::truncate(std::uint64_t size) {
+    if (int error = injectedFault(testing::CallKind::Truncate, path_); error != 0)
+        failErrno(path_, "no se puede escribir", error);
     while (::ftruncate(fd(native_), static_cast<off_t>(size)) != 0) {
         if (errno == EINTR) continue;
         failErrno(path_, "no se puede escribir", errno);
@@ -210,7 +255,8 @@ void File::truncate(std::uint64_t size) {
 }
 
 void File::flushToDisk() {
-    int error = fsyncRetrying(fd(native_));
+    int error = injectedFault(testing::CallKind::FlushFile, path_);
+    if (error == 0) error = fsyncRetrying(fd(native_));
     if (error != 0) failErrno(path_, "no se puede guardar en disco", error);
 }
 
@@ -230,25 +276,85 @@ bool isDirectory(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool removeFileQuietly(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
+bool removeFileQuietly(const std::filesystem::path& path) {
+    if (injectedFault(testing::CallKind::Remove, path) != 0) return false;
+    return ::unlink(path.c_str()) == 0;
+}
 
 void renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        int error = errno;
+    int error = injectedFault(testing::CallKind::Rename, from);
+    if (error == 0 && ::rename(from.c_str(), to.c_str()) != 0) error = errno;
+    if (error != 0) {
         fail(from, "no se puede renombrar a " + displayPath(to) + ": " + std::strerror(error));
     }
 }
 
-void flushFolder(const std::filesystem::path& folder) {
+namespace {
+
+// Flushes a folder's entries; 0 or the error number. `subject` is what a failure is about.
+int syncFolder(const std::filesystem::path& folder, const std::filesystem::path& subject) {
+    if (int error = injectedFault(testing::CallKind::FlushFolder, subject); error != 0)
+        return error;
     std::filesystem::path target = folder.empty() ? std::filesystem::path(".") : folder;
     int descriptor = ::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0) failErrno(target, "no se puede abrir la carpeta", errno);
+    if (descriptor < 0) return errno;
     int error = fsyncRetrying(descriptor);
     ::close(descriptor);
     // Some file systems cannot flush a folder at all; their renames are as durable as they get.
-    if (error != 0 && error != EINVAL && error != EROFS) {
+    if (error == EINVAL || error == EROFS) return 0;
+    return error;
+}
+
+}  // namespace
+
+void flushFolder(const std::filesystem::path& folder) {
+    std::filesystem::path target = folder.empty() ? std::filesystem::path(".") : folder;
+    if (int error = syncFolder(target, target); error != 0) {
         failErrno(target, "no se puede guardar en disco", error);
     }
+}
+
+bool createFolder(const std::filesystem::path& folder) {
+    int error = injectedFault(testing::CallKind::CreateFolder, folder);
+    if (error == 0 && ::mkdir(folder.c_str(), 0777) == 0) return true;  // the umask decides
+    if (error == 0) error = errno;
+    if (error == EEXIST) return false;
+    if (error == ENOENT || error == ENOTDIR) fail(folder, "la carpeta que la contiene no existe");
+    failErrno(folder, "no se puede crear la carpeta", error);
+}
+
+void removeFolderTree(const std::filesystem::path& folder) {
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) {
+        if (errno == ENOENT) return;
+        failErrno(folder, "no se puede borrar la carpeta", errno);
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        // A file or a symbolic link where the folder was: removed itself, never followed.
+        int error = injectedFault(testing::CallKind::Remove, folder);
+        if (error == 0 && ::unlink(folder.c_str()) != 0) error = errno;
+        if (error != 0 && error != ENOENT) failErrno(folder, "no se puede borrar", error);
+        return;
+    }
+    std::vector<std::filesystem::path> entries;
+    if (DIR* listing = ::opendir(folder.c_str()); listing != nullptr) {
+        while (const dirent* entry = ::readdir(listing)) {
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..") entries.push_back(folder / std::string(name));
+        }
+        ::closedir(listing);
+    } else {
+        failErrno(folder, "no se puede leer la carpeta", errno);
+    }
+    for (const auto& entry : entries) removeFolderTree(entry);
+    int error = injectedFault(testing::CallKind::RemoveFolder, folder);
+    if (error == 0 && ::rmdir(folder.c_str()) != 0) error = errno;
+    if (error != 0 && error != ENOENT) failErrno(folder, "no se puede borrar la carpeta", error);
+}
+
+bool removeEmptyFolder(const std::filesystem::path& folder) {
+    if (injectedFault(testing::CallKind::RemoveFolder, folder) != 0) return false;
+    return ::rmdir(folder.c_str()) == 0;
 }
 
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
@@ -261,6 +367,9 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
         temporary = folder / ("." + name + ".tmp-" + randomSuffix());
         // 0666: the user's umask decides the permissions, as for any file saved here.
+        if (int error = injectedFault(testing::CallKind::Create, target); error != 0) {
+            failErrno(target, "no se puede escribir", error);
+        }
         descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor < 0 && errno != EEXIST && errno != EINTR) {
             failErrno(target, "no se puede escribir", errno);
@@ -268,15 +377,22 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     }
     if (descriptor < 0) fail(target, "no se puede crear un archivo temporal");
 
-    int error = writeAllAt(descriptor, 0, bytes.data(), bytes.size());
-    if (error == 0) error = fsyncRetrying(descriptor);
+    // Each step counts as one call for the fault injector, named after the target.
+    int error = injectedFault(testing::CallKind::Write, target);
+    if (error == 0) error = writeAllAt(descriptor, 0, bytes.data(), bytes.size());
+    if (error == 0) error = injectedFault(testing::CallKind::FlushFile, target);
+    if (error == 0) error = fsyncRetrying(descriptor);  // on disk before it takes the name
     if (::close(descriptor) != 0 && error == 0) error = errno;
+    if (error == 0) error = injectedFault(testing::CallKind::Rename, target);
     if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
         ::unlink(temporary.c_str());
         failErrno(target, "no se puede escribir", error);
     }
-    flushFolder(folder);
+    // The new name on disk too: a power cut from here on leaves the new file.
+    if (int flushError = syncFolder(folder, target); flushError != 0) {
+        failErrno(target, "no se puede guardar en disco", flushError);
+    }
 }
 
 std::string displayPath(const std::filesystem::path& path) {
@@ -301,6 +417,42 @@ CalendarDate localToday() {
 }
 
 }  // namespace thq::platform
+
+#ifdef TH_FAULT_INJECTION
+namespace thq::platform::testing {
+
+void failNthCall(std::size_t n, int error) {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    state.calls = 0;
+    state.failAt = n;
+    state.error = error;
+    state.failedPath.clear();
+    state.log.clear();
+}
+
+std::size_t callsSoFar() {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    return state.calls;
+}
+
+void resetFaults() { failNthCall(0, 0); }
+
+std::filesystem::path failedCallPath() {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    return state.failedPath;
+}
+
+std::vector<Call> callLog() {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    return state.log;
+}
+
+}  // namespace thq::platform::testing
+#endif
 
 namespace thq::platform {
 

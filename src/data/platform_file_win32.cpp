@@ -14,9 +14,15 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
+
+#ifdef TH_FAULT_INJECTION
+#include <mutex>
+#endif
 
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
@@ -25,6 +31,38 @@ namespace thq::platform {
 namespace {
 
 constexpr DWORD kMaxChunk = 1u << 30;  // one ReadFile/WriteFile call moves at most this
+
+#ifdef TH_FAULT_INJECTION
+// The test builds' fault injector (see platform::testing); never compiled into a release.
+struct FaultInjector {
+    std::mutex mutex;
+    std::size_t calls = 0;
+    std::size_t failAt = 0;
+    int error = 0;
+    std::filesystem::path failedPath;
+    std::vector<testing::Call> log;
+};
+
+FaultInjector& injector() {
+    static FaultInjector instance;
+    return instance;
+}
+
+// Counts one mutating call about `subject`: the system error code it must fail with (the
+// injected error number as Windows reports it), or ERROR_SUCCESS.
+DWORD injectedFault(testing::CallKind kind, const std::filesystem::path& subject) {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    state.log.push_back({kind, subject});
+    if (++state.calls != state.failAt) return ERROR_SUCCESS;
+    state.failedPath = subject;
+    return state.error == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+}
+#else
+constexpr DWORD injectedFault(testing::CallKind, const std::filesystem::path&) {
+    return ERROR_SUCCESS;
+}
+#endif
 
 HANDLE handleOf(std::intptr_t native) { return reinterpret_cast<HANDLE>(native); }
 
@@ -163,6 +201,12 @@ File& File::operator=(File&& other) noexcept {
 
 File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode share) {
     DWORD access = GENERIC_READ | (intent == OpenIntent::ReadWrite ? GENERIC_WRITE : 0);
+    if (intent == OpenIntent::ReadWrite) {
+        if (DWORD error = injectedFault(testing::CallKind::OpenForWrite, path);
+            error != ERROR_SUCCESS) {
+            failOpen(path, "no se puede abrir", error);
+        }
+    }
     HANDLE handle = ::CreateFileW(apiPath(path).c_str(), access, shareFlags(share), nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) failOpen(path, "no se puede abrir", ::GetLastError());
@@ -176,6 +220,9 @@ File File::create(const std::filesystem::path& path, ShareMode share) {
     // OPEN_ALWAYS and then emptying: the share check happens before anything is lost, and a
     // hidden or read-only attribute of an existing file is not a reason to fail as with
     // CREATE_ALWAYS.
+    if (DWORD error = injectedFault(testing::CallKind::Create, path); error != ERROR_SUCCESS) {
+        failOpen(path, "no se puede crear", error);
+    }
     HANDLE handle =
         ::CreateFileW(apiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, shareFlags(share),
                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -216,19 +263,23 @@ std::size_t File::readAt(std::uint64_t offset, void* buffer, std::size_t n) cons
 }
 
 void File::writeAt(std::uint64_t offset, const void* buffer, std::size_t n) {
-    DWORD error = writeAllAt(handleOf(native_), offset, static_cast<const char*>(buffer), n);
+    DWORD error = injectedFault(testing::CallKind::Write, path_);
+    if (error == ERROR_SUCCESS) {
+        error = writeAllAt(handleOf(native_), offset, static_cast<const char*>(buffer), n);
+    }
     if (error != ERROR_SUCCESS) failCode(path_, "no se puede escribir", error);
 }
 
 void File::truncate(std::uint64_t size) {
-    DWORD error = setEndOfFile(handleOf(native_), size);
+    DWORD error = injectedFault(testing::CallKind::Truncate, path_);
+    if (error == ERROR_SUCCESS) error = setEndOfFile(handleOf(native_), size);
     if (error != ERROR_SUCCESS) failCode(path_, "no se puede escribir", error);
 }
 
 void File::flushToDisk() {
-    if (!::FlushFileBuffers(handleOf(native_))) {
-        failCode(path_, "no se puede guardar en disco", ::GetLastError());
-    }
+    DWORD error = injectedFault(testing::CallKind::FlushFile, path_);
+    if (error == ERROR_SUCCESS && !::FlushFileBuffers(handleOf(native_))) error = ::GetLastError();
+    if (error != ERROR_SUCCESS) failCode(path_, "no se puede guardar en disco", error);
 }
 
 void File::close() {
@@ -247,13 +298,18 @@ bool isDirectory(const std::filesystem::path& path) {
 }
 
 bool removeFileQuietly(const std::filesystem::path& path) {
+    if (injectedFault(testing::CallKind::Remove, path) != ERROR_SUCCESS) return false;
     return ::DeleteFileW(apiPath(path).c_str()) != 0;
 }
 
 void renameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (!::MoveFileExW(apiPath(from).c_str(), apiPath(to).c_str(),
+    DWORD error = injectedFault(testing::CallKind::Rename, from);
+    if (error == ERROR_SUCCESS &&
+        !::MoveFileExW(apiPath(from).c_str(), apiPath(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DWORD error = ::GetLastError();
+        error = ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
             throw InUseError(displayPath(to));
         }
@@ -261,8 +317,70 @@ void renameReplacing(const std::filesystem::path& from, const std::filesystem::p
     }
 }
 
-void flushFolder(const std::filesystem::path&) {
-    // Nothing to do: MOVEFILE_WRITE_THROUGH returns once the rename is on disk.
+void flushFolder(const std::filesystem::path& folder) {
+    // Nothing to do: MOVEFILE_WRITE_THROUGH returns once the rename is on disk. It still
+    // counts as a call for the fault injector, as on the other platforms.
+    if (DWORD error = injectedFault(testing::CallKind::FlushFolder, folder);
+        error != ERROR_SUCCESS) {
+        failCode(folder, "no se puede guardar en disco", error);
+    }
+}
+
+bool createFolder(const std::filesystem::path& folder) {
+    DWORD error = injectedFault(testing::CallKind::CreateFolder, folder);
+    if (error == ERROR_SUCCESS && ::CreateDirectoryW(apiPath(folder).c_str(), nullptr)) {
+        return true;
+    }
+    if (error == ERROR_SUCCESS) error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
+    if (error == ERROR_PATH_NOT_FOUND) fail(folder, "la carpeta que la contiene no existe");
+    failCode(folder, "no se puede crear la carpeta", error);
+}
+
+void removeFolderTree(const std::filesystem::path& folder) {
+    DWORD attributes = ::GetFileAttributesW(apiPath(folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+        failCode(folder, "no se puede borrar la carpeta", error);
+    }
+    const bool isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        DWORD error = injectedFault(testing::CallKind::Remove, folder);
+        if (error == ERROR_SUCCESS && !::DeleteFileW(apiPath(folder).c_str())) {
+            error = ::GetLastError();
+        }
+        if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) {
+            failCode(folder, "no se puede borrar", error);
+        }
+        return;
+    }
+    if (!isLink) {  // a junction or folder link is removed itself, never followed
+        std::vector<std::filesystem::path> entries;
+        WIN32_FIND_DATAW found{};
+        HANDLE search = ::FindFirstFileW(apiPath(folder / L"*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) {
+            failCode(folder, "no se puede leer la carpeta", ::GetLastError());
+        }
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..") entries.push_back(folder / name);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        for (const auto& entry : entries) removeFolderTree(entry);
+    }
+    DWORD error = injectedFault(testing::CallKind::RemoveFolder, folder);
+    if (error == ERROR_SUCCESS && !::RemoveDirectoryW(apiPath(folder).c_str())) {
+        error = ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        failCode(folder, "no se puede borrar la carpeta", error);
+    }
+}
+
+bool removeEmptyFolder(const std::filesystem::path& folder) {
+    if (injectedFault(testing::CallKind::RemoveFolder, folder) != ERROR_SUCCESS) return false;
+    return ::RemoveDirectoryW(apiPath(folder).c_str()) != 0;
 }
 
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
@@ -274,6 +392,10 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     HANDLE handle = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
         temporary = folder / (L"." + name + L".tmp-" + randomSuffix());
+        if (DWORD error = injectedFault(testing::CallKind::Create, target);
+            error != ERROR_SUCCESS) {
+            failCode(target, "no se puede escribir", error);
+        }
         handle = ::CreateFileW(apiPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
@@ -285,9 +407,14 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     }
     if (handle == INVALID_HANDLE_VALUE) fail(target, "no se puede crear un archivo temporal");
 
-    DWORD error = writeAllAt(handle, 0, bytes.data(), bytes.size());
+    // Each step counts as one call for the fault injector, named after the target.
+    DWORD error = injectedFault(testing::CallKind::Write, target);
+    if (error == ERROR_SUCCESS) error = writeAllAt(handle, 0, bytes.data(), bytes.size());
+    if (error == ERROR_SUCCESS) error = injectedFault(testing::CallKind::FlushFile, target);
+    // On disk before it takes the name.
     if (error == ERROR_SUCCESS && !::FlushFileBuffers(handle)) error = ::GetLastError();
     if (!::CloseHandle(handle) && error == ERROR_SUCCESS) error = ::GetLastError();
+    if (error == ERROR_SUCCESS) error = injectedFault(testing::CallKind::Rename, target);
     if (error == ERROR_SUCCESS &&
         !::MoveFileExW(apiPath(temporary).c_str(), apiPath(target).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -299,6 +426,12 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
             throw InUseError(displayPath(target));
         }
         failCode(target, "no se puede escribir", error);
+    }
+    // MOVEFILE_WRITE_THROUGH has put the new name on disk; the folder flush of the other
+    // platforms is one more call for the fault injector.
+    if (DWORD flushError = injectedFault(testing::CallKind::FlushFolder, target);
+        flushError != ERROR_SUCCESS) {
+        failCode(target, "no se puede guardar en disco", flushError);
     }
 }
 
@@ -314,6 +447,42 @@ CalendarDate localToday() {
 
 }  // namespace thq::platform
 
+#ifdef TH_FAULT_INJECTION
+namespace thq::platform::testing {
+
+void failNthCall(std::size_t n, int error) {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    state.calls = 0;
+    state.failAt = n;
+    state.error = error;
+    state.failedPath.clear();
+    state.log.clear();
+}
+
+std::size_t callsSoFar() {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    return state.calls;
+}
+
+void resetFaults() { failNthCall(0, 0); }
+
+std::filesystem::path failedCallPath() {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    return state.failedPath;
+}
+
+std::vector<Call> callLog() {
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    return state.log;
+}
+
+}  // namespace thq::platform::testing
+#endif
+
 #endif  // _WIN32
 
 namespace thq::platform {
@@ -323,9 +492,9 @@ namespace thq::platform {
 FolderLock::FolderLock(const std::filesystem::path& folder) {
     if (!isDirectory(folder)) fail(folder, "la carpeta no existe");
     const auto lockPath = folder / ".transhoralis.lock";
-    HANDLE handle = ::CreateFileW(apiPath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE handle =
+        ::CreateFileW(apiPath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) {

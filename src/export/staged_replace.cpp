@@ -20,14 +20,9 @@ ScratchFolder::ScratchFolder(const fs::path& workFolder, std::string_view purpos
     for (int attempt = 0; attempt < 50; ++attempt) {
         fs::path candidate =
             workFolder / (".transhoralis-" + std::string(purpose) + "-" + std::to_string(random()));
-        std::error_code ec;
-        if (fs::create_directory(candidate, ec)) {
+        if (platform::createFolder(candidate)) {
             path_ = std::move(candidate);
             return;
-        }
-        if (ec) {
-            throw Error(fileMessage(platform::displayPath(candidate),
-                                    "no se puede crear la carpeta: " + ec.message()));
         }
     }
     throw Error(
@@ -36,8 +31,11 @@ ScratchFolder::ScratchFolder(const fs::path& workFolder, std::string_view purpos
 
 ScratchFolder::~ScratchFolder() {
     if (kept_) return;
-    std::error_code ec;
-    fs::remove_all(path_, ec);
+    try {
+        platform::removeFolderTree(path_);
+    } catch (const Error&) {
+        // Only scratch files are lost from sight: a leftover hidden folder, nothing more.
+    }
 }
 
 namespace {
@@ -75,6 +73,9 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
         if (platform::fileExists(current)) ensureNotInUse(current);
     }
     ScratchFolder backup(workFolder, "backup");
+    // From here on the backup is removed only by this function, and only when it holds
+    // nothing that is needed: emptied by an undo, or after the new tables are in place.
+    backup.keep();
     std::vector<Move> done;
     try {
         for (auto table : tables) {
@@ -94,12 +95,24 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
         platform::flushFolder(workFolder);
     } catch (const Error& error) {
         if (!undo(done)) {
-            // Never delete the only copy of the old tables.
-            backup.keep();
+            // Never delete the only copy of the old tables: the backup stays, named.
             throw Error(error.what(), "Las tablas anteriores se conservan en " +
                                           platform::displayPath(backup.path()));
         }
+        try {
+            platform::flushFolder(workFolder);  // the old names back on disk, as far as it goes
+        } catch (const Error&) {
+        }
+        // Empty now; a folder that is not empty is kept rather than emptied.
+        platform::removeEmptyFolder(backup.path());
         throw;
+    }
+    // The new tables are in place and on disk: the export has succeeded. The old tables in
+    // the backup are no longer needed; failing to remove them leaves a hidden leftover folder
+    // but does not turn the completed replacement into a failure.
+    try {
+        platform::removeFolderTree(backup.path());
+    } catch (const Error&) {
     }
 }
 

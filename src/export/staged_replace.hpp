@@ -31,6 +31,13 @@ private:
 
 // Moves the staged tables into the work folder, replacing the old ones and removing their
 // .MDX files. Throws, with the work folder as it was, when a table is in use or a move fails.
+//
+// The old files are first moved into a backup folder beside them, then the new tables are
+// moved in and the work folder's entries flushed to disk: that flush is the point of no
+// return. A failure before it moves everything back; should even that fail, the backup
+// folder is kept (it may hold the only copy of an old table) and the error names it. After
+// it the replacement has succeeded: removing the backup is housekeeping, and a failure there
+// leaves the hidden backup folder (holding only the replaced files) without an error.
 void replaceWorkTables(const std::filesystem::path& stagingFolder,
                        const std::filesystem::path& workFolder,
                        std::span<const data::WorkTable> tables);

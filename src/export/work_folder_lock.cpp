@@ -4,11 +4,13 @@
 
 namespace thq::exporter {
 
-WorkFolderLock::WorkFolderLock(const std::filesystem::path& workFolder) : lock_(claim(workFolder)) {}
+WorkFolderLock::WorkFolderLock(const std::filesystem::path& workFolder)
+    : lock_(claim(workFolder)) {}
 
 platform::FolderLock WorkFolderLock::claim(const std::filesystem::path& workFolder) {
     if (!platform::isDirectory(workFolder)) {
-        throw Error(fileMessage(platform::displayPath(workFolder), "la carpeta de trabajo no existe"));
+        throw Error(
+            fileMessage(platform::displayPath(workFolder), "la carpeta de trabajo no existe"));
     }
     try {
         return platform::FolderLock(workFolder);
