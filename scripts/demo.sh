@@ -10,6 +10,8 @@ bin=build/bin
 work=demo/HTEMP
 mkdir -p "$work"
 cp samples/ies-sierra-de-la-vega.xml demo/
+echo "== Revisión del documento (transhoralis check; 4 = solo avisos)"
+"$bin/transhoralis" check demo/ies-sierra-de-la-vega.xml || [ $? -eq 4 ]
 echo "== Exportación de demo/ies-sierra-de-la-vega.xml a $work"
 "$bin/transhoralis" export -w "$work" demo/ies-sierra-de-la-vega.xml
 ls -l "$work"
@@ -20,7 +22,9 @@ echo "== Grupos (GRUPOST)"
 echo "== Horario de demostración (SOLUC)"
 "$bin/horalia-demo-soluc" -w "$work"
 echo "== Importación"
-"$bin/transhoralis" import -w "$work" demo/ies-sierra-de-la-vega.xml
+"$bin/transhoralis" import -w "$work" --report demo/informe-importacion.txt demo/ies-sierra-de-la-vega.xml
+echo "== Informe de la importación (demo/informe-importacion.txt)"
+cat demo/informe-importacion.txt
 echo "== Comienzo de demo/ResultadoHoralisies-sierra-de-la-vega.xml"
 xmllint --format --output demo/resultado-legible.xml demo/ResultadoHoralisies-sierra-de-la-vega.xml
 awk '/<SALIDAS>/ { shown = 1 } shown && lines++ < 40' demo/resultado-legible.xml

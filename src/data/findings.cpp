@@ -1,5 +1,8 @@
 #include "data/findings.hpp"
 
+#include <algorithm>
+#include <utility>
+
 namespace thq {
 
 void Findings::add(Severity severity, std::string_view section, std::size_t row, std::string text,
@@ -9,6 +12,16 @@ void Findings::add(Severity severity, std::string_view section, std::size_t row,
     if (!seen_.insert(std::move(key)).second) return;
     list_.push_back(
         Finding{severity, std::string(section), row, std::string(rowWord), std::move(text)});
+}
+
+void Findings::sortByPlace(const std::vector<std::string_view>& sectionOrder) {
+    auto rank = [&](const Finding& finding) {
+        std::size_t i = 0;
+        while (i < sectionOrder.size() && sectionOrder[i] != finding.section) ++i;
+        return std::make_pair(i, finding.row);
+    };
+    std::stable_sort(list_.begin(), list_.end(),
+                     [&](const Finding& a, const Finding& b) { return rank(a) < rank(b); });
 }
 
 std::size_t Findings::count(Severity severity) const {

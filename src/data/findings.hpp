@@ -28,6 +28,9 @@ public:
     const std::vector<Finding>& list() const { return list_; }
     std::size_t count(Severity severity) const;
     bool empty() const { return list_.empty(); }
+    // Orders the findings by section (in the order given; others after them) and row,
+    // keeping the order in which they were found within one row.
+    void sortByPlace(const std::vector<std::string_view>& sectionOrder);
 
 private:
     std::vector<Finding> list_;

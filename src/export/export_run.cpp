@@ -73,6 +73,8 @@ ExportOutcome checkDocument(const std::filesystem::path& document, Findings& fin
         if (!error.detail().empty()) text += " (" + error.detail() + ")";
         findings.add(Severity::Error, "documento", 0, text);
     }
+    findings.sortByPlace({"documento", "MATERIAS", "TAREAS", "PROFESORES", "AULAS", "CURSOS",
+                          "GRUPOS", "INTERVALOS"});
     return ExportOutcome::Completed;
 }
 

@@ -118,5 +118,71 @@ TEST(Cli, ImportWritesTheResultBesideTheDocument) {
     EXPECT_TRUE(std::filesystem::exists(dir / "ResultadoHoralishorario.xml"));
 }
 
+TEST(Cli, CheckListsEveryProblemWithoutTouchingTheWorkFolder) {
+    TempDir dir;
+    const auto before = snapshotFolder(dir.path());
+    const auto sample = transhoralis({"check", "-w", dir.path().string(), kSample});
+    EXPECT_EQ(sample.exitCode, 4) << sample.err;
+    EXPECT_NE(
+        sample.out.find(
+            "AVISO PROFESORES fila 2: código GARCES guardado como GAR1, GARC ya es de fila 1\n"),
+        std::string::npos)
+        << sample.out;
+    EXPECT_EQ(sample.out.substr(sample.out.rfind('\n', sample.out.size() - 2) + 1),
+              "0 errores, 27 avisos\n");
+    EXPECT_EQ(snapshotFolder(dir.path()), before);
+
+    const auto csv = transhoralis({"check", "--format", "csv", kSample});
+    EXPECT_EQ(csv.exitCode, 4);
+    EXPECT_EQ(csv.out.rfind("severidad,sección,fila,texto\r\nAVISO,MATERIAS,5,", 0), 0u) << csv.out;
+
+    writeFile(dir / "bien.xml", "<SERVICIO><SALIDAS/></SERVICIO>");
+    const auto clean = transhoralis({"check", (dir / "bien.xml").string()});
+    EXPECT_EQ(clean.exitCode, 0);
+    EXPECT_EQ(clean.out, "0 errores, 0 avisos\n");
+
+    writeFile(dir / "malo.xml",
+              "<SERVICIO><SALIDAS><listasal seq='INTERVALOS'><listasal>"
+              "<salida dato='ORDEN'>1</salida><salida dato='INICIO'>8:00</salida>"
+              "</listasal></listasal></SALIDAS></SERVICIO>");
+    const auto bad = transhoralis({"check", (dir / "malo.xml").string()});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(
+        bad.out,
+        "ERROR INTERVALOS fila 1: dato FIN: '' no es un valor entero válido\n1 error, 0 avisos\n");
+}
+
+TEST(Cli, ExportErrorsSayWhere) {
+    TempDir dir;
+    writeFile(dir / "malo.xml",
+              "<SERVICIO><SALIDAS><listasal seq='INTERVALOS'><listasal>"
+              "<salida dato='ORDEN'>1</salida><salida dato='INICIO'>08:00:00</salida>"
+              "<salida dato='FIN'>9:00</salida></listasal></listasal></SALIDAS></SERVICIO>");
+    const auto result =
+        transhoralis({"export", "-w", dir.path().string(), (dir / "malo.xml").string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(
+        result.err,
+        "'00:00' no es un valor entero válido.\nINTERVALOS, fila 1, dato INICIO: '08:00:00'\n");
+}
+
+TEST(Cli, ImportReportFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "HTEMP");
+    const auto document = dir / "horario.xml";
+    std::filesystem::copy_file(kSample, document);
+    const std::string work = (dir / "HTEMP").string();
+    ASSERT_EQ(transhoralis({"export", "-w", work, document.string()}).exitCode, 0);
+    ASSERT_EQ(runProcess({(binDir() / "horalia-demo-soluc").string(), "-w", work}).exitCode, 0);
+    const auto result = transhoralis(
+        {"import", "-w", work, "--report", (dir / "informe.txt").string(), document.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string report = readFile(dir / "informe.txt");
+    // Every lesson of the demo timetable resolves; its one lesson without a day is no loss.
+    EXPECT_EQ(report.substr(report.rfind('\n', report.size() - 2) + 1), "0 errores, 0 avisos\n")
+        << report;
+    EXPECT_EQ(transhoralis({"export", "--report", "x", document.string()}).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace thq::test
