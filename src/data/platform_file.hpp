@@ -14,6 +14,9 @@ namespace thq::platform {
 enum class ShareMode {
     Shared,     // others may read and write too (a builder's own table)
     Exclusive,  // no one else may have the file open (the table components)
+    // As Exclusive, but the holder may still move the file to another name while it holds
+    // it (the export holds the old tables so while it moves them aside).
+    ExclusiveMovable,
 };
 
 enum class OpenIntent { ReadOnly, ReadWrite };

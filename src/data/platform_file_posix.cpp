@@ -90,7 +90,8 @@ bool folderExists(const std::filesystem::path& path) {
 bool lockShareMode(int descriptor, ShareMode share, const std::filesystem::path& path) {
 #ifdef F_OFD_SETLK
     struct flock lock {};
-    lock.l_type = share == ShareMode::Exclusive ? F_WRLCK : F_RDLCK;
+    // A rename never conflicts with a lock here, so a movable hold is an exclusive one.
+    lock.l_type = share == ShareMode::Shared ? F_RDLCK : F_WRLCK;
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;
     lock.l_len = 0;  // the whole file, however it grows
@@ -103,7 +104,7 @@ bool lockShareMode(int descriptor, ShareMode share, const std::filesystem::path&
     return true;
 #else
     // flock() locks also belong to the open file on the BSDs and macOS.
-    int operation = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    int operation = (share == ShareMode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
     while (::flock(descriptor, operation) != 0) {
         if (errno == EINTR) continue;
         if (errno == EWOULDBLOCK) return false;

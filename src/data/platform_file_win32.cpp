@@ -141,7 +141,15 @@ bool folderExists(const std::filesystem::path& path) {
 }
 
 DWORD shareFlags(ShareMode share) {
-    return share == ShareMode::Exclusive ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
+    switch (share) {
+        case ShareMode::Exclusive:
+            return 0;
+        case ShareMode::ExclusiveMovable:
+            return FILE_SHARE_DELETE;  // others may not read or write; the name may change
+        case ShareMode::Shared:
+            break;
+    }
+    return FILE_SHARE_READ | FILE_SHARE_WRITE;
 }
 
 OVERLAPPED at(std::uint64_t offset) {

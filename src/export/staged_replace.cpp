@@ -40,10 +40,13 @@ ScratchFolder::~ScratchFolder() {
 
 namespace {
 
-// Fails, naming the table, while another program holds it.
-void ensureNotInUse(const fs::path& table) {
-    platform::File::open(table, platform::OpenIntent::ReadWrite, platform::ShareMode::Exclusive)
-        .close();
+// Holds a table so no one else can open it until the replacement is done (a reader that
+// had opened some tables before the swap and the rest after it would read a mix); fails,
+// naming the table, while another program holds it.
+platform::File holdTable(const fs::path& table) {
+    // For writing: an exclusive lock needs a file open for writing on some systems.
+    return platform::File::open(table, platform::OpenIntent::ReadWrite,
+                                platform::ShareMode::ExclusiveMovable);
 }
 
 struct Move {
@@ -68,9 +71,10 @@ bool undo(const std::vector<Move>& moves) {
 
 void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder,
                        std::span<const data::WorkTable> tables) {
+    std::vector<platform::File> held;
     for (auto table : tables) {
         const fs::path current = data::tableFile(workFolder, table);
-        if (platform::fileExists(current)) ensureNotInUse(current);
+        if (platform::fileExists(current)) held.push_back(holdTable(current));
     }
     ScratchFolder backup(workFolder, "backup");
     // From here on the backup is removed only by this function, and only when it holds
@@ -103,6 +107,7 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
             platform::flushFolder(workFolder);  // the old names back on disk, as far as it goes
         } catch (const Error&) {
         }
+        held.clear();
         // Empty now; a folder that is not empty is kept rather than emptied.
         platform::removeEmptyFolder(backup.path());
         throw;
@@ -110,6 +115,7 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
     // The new tables are in place and on disk: the export has succeeded. The old tables in
     // the backup are no longer needed; failing to remove them leaves a hidden leftover folder
     // but does not turn the completed replacement into a failure.
+    held.clear();  // (files still open could not leave their folder on every system)
     try {
         platform::removeFolderTree(backup.path());
     } catch (const Error&) {
