@@ -1,5 +1,6 @@
 #include "data/xml_document.hpp"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
@@ -9,8 +10,8 @@
 #include <libxml/xpathInternals.h>
 
 #include <climits>
+#include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
@@ -72,6 +73,8 @@ void requireElement(const xmlNode* node, const char* operation) {
 // What the parse of one document found wrong, reached from the parser context.
 struct ParseState {
     bool declaresEntities = false;
+    bool tooDeep = false;
+    int depth = 0;
     bool hasError = false;
     int line = 0;
     int column = 0;
@@ -98,9 +101,36 @@ void onUnparsedEntityDecl(void* ctx, const xmlChar*, const xmlChar*, const xmlCh
     refuseEntity(ctx);
 }
 
+// Element nesting is counted here and stops the parse past kMaxElementDepth levels, with
+// a message of its own (libxml2's own limit, one level further, would only say "internal
+// error").
+void onStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                    int namespaceCount, const xmlChar** namespaces, int attributeCount,
+                    int defaultedCount, const xmlChar** attributes) {
+    ParseState& state = stateOf(ctx);
+    if (++state.depth > kMaxElementDepth) {
+        state.tooDeep = true;
+        xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+        return;
+    }
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, namespaceCount, namespaces, attributeCount,
+                          defaultedCount, attributes);
+}
+
+void onEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
+    --stateOf(ctx).depth;
+    xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+}
+
+bool isDepthError(const xmlError& error) {
+    return error.code == XML_ERR_INTERNAL_ERROR && error.message != nullptr &&
+           std::string_view(error.message).find("depth") != std::string_view::npos;
+}
+
 // Keeps the first error for the message and keeps libxml2 from printing anything.
 void onParseError(void* ctx, xmlErrorPtr error) {
     ParseState& state = stateOf(ctx);
+    if (error != nullptr && isDepthError(*error)) state.tooDeep = true;
     if (state.hasError || error == nullptr || error->level < XML_ERR_ERROR) return;
     state.hasError = true;
     state.line = error->line;
@@ -224,7 +254,31 @@ XmlDocument::~XmlDocument() {
     if (doc_ != nullptr) xmlFreeDoc(doc_);
 }
 
-XmlDocument XmlDocument::load(const std::filesystem::path& path) {
+namespace {
+
+// Megabytes (of 2^20 bytes) as shown in messages: whole when exact, else to one decimal
+// place with a decimal comma, rounded up or down.
+std::string megabytes(std::uint64_t bytes, bool roundUp) {
+    constexpr std::uint64_t kMegabyte = 1ull << 20;
+    const std::uint64_t whole = bytes / kMegabyte;
+    const std::uint64_t rest = bytes % kMegabyte;
+    std::uint64_t tenths = rest * 10 / kMegabyte;
+    if (roundUp && rest * 10 % kMegabyte != 0) ++tenths;
+    if (tenths == 10) return std::to_string(whole + 1);
+    if (tenths == 0) return std::to_string(whole);
+    return std::to_string(whole) + "," + std::to_string(tenths);
+}
+
+[[noreturn]] void refuseSize(const std::string& shown, std::uint64_t size,
+                             const XmlLimits& limits) {
+    throw Error(fileMessage(
+        shown, "el documento ocupa " + megabytes(size, true) + " MB, más que el límite de " +
+                   megabytes(limits.maxDocumentBytes, false) + " MB (opción --max-document-size)"));
+}
+
+}  // namespace
+
+XmlDocument XmlDocument::load(const std::filesystem::path& path, const XmlLimits& limits) {
     const std::string shown = platform::displayPath(path);
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
@@ -234,10 +288,22 @@ XmlDocument XmlDocument::load(const std::filesystem::path& path) {
     if (std::filesystem::is_directory(status)) {
         throw Error(fileMessage(shown, "es una carpeta, no un archivo"));
     }
+    // The size is checked before reading, and the reading stops one byte past the limit
+    // all the same: the file may grow meanwhile, or not be a regular file at all.
+    if (std::filesystem::is_regular_file(status)) {
+        const std::uint64_t size = std::filesystem::file_size(path, ec);
+        if (!ec && size > limits.maxDocumentBytes) refuseSize(shown, size, limits);
+    }
     std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(fileMessage(shown, "no se puede leer"));
     std::string bytes;
-    if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in && !in.eof()) throw Error(fileMessage(shown, "no se puede leer"));
+    char buffer[1 << 16];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > limits.maxDocumentBytes) refuseSize(shown, bytes.size(), limits);
+    }
+    if (!in.eof()) throw Error(fileMessage(shown, "no se puede leer"));
     return parse(bytes, shown);
 }
 
@@ -260,6 +326,8 @@ XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) 
     ParseState state;
     ctxt->_private = &state;
     ctxt->sax->entityDecl = onEntityDecl;
+    ctxt->sax->startElementNs = onStartElement;
+    ctxt->sax->endElementNs = onEndElement;
     ctxt->sax->unparsedEntityDecl = onUnparsedEntityDecl;
     ctxt->sax->serror = onParseError;
     ctxt->sax->error = nullptr;
@@ -274,6 +342,10 @@ XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) 
     if (entities) {
         throw Error(
             fileMessage(name, "el documento declara entidades (<!ENTITY ...>), que no se admiten"));
+    }
+    if (state.tooDeep) {
+        throw Error(fileMessage(name, "el documento anida elementos a más de " +
+                                          std::to_string(kMaxElementDepth) + " niveles"));
     }
     if (!ctxt->wellFormed || ctxt->myDoc == nullptr) {
         std::string problem = "el documento XML no es válido";

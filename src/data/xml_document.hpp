@@ -3,9 +3,12 @@
 //
 // Loading accepts every encoding a document may declare (UTF-8, UTF-16 with BOM,
 // ISO-8859-1, windows-1252, ...), never touches the network, never reads external
-// entities or DTDs, and refuses documents that declare entities. Saving writes the
-// whole document in its own declared encoding, atomically.
+// entities or DTDs, and refuses documents that declare entities, that nest elements
+// deeper than kMaxElementDepth levels or (when loaded from a file) that are larger than
+// the size limit. Saving writes the whole document in its own declared encoding,
+// atomically.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -53,11 +56,21 @@ private:
     _xmlNode* node_ = nullptr;
 };
 
+// Deepest element nesting a document may have (the root element is level 1).
+inline constexpr int kMaxElementDepth = 256;
+
+// Limits on the documents that load() accepts.
+struct XmlLimits {
+    // A larger file is refused before it is read (the command line's --max-document-size).
+    std::uint64_t maxDocumentBytes = 64ull << 20;
+};
+
 class XmlDocument {
 public:
     // Loads a file. Throws thq::Error naming the file and, for a parse error, the line,
-    // column and the parser's description.
-    static XmlDocument load(const std::filesystem::path& path);
+    // column and the parser's description. A file larger than the limit is refused
+    // without reading it.
+    static XmlDocument load(const std::filesystem::path& path, const XmlLimits& limits = {});
     // Parses bytes already in memory; `name` stands for the file in messages.
     static XmlDocument parse(std::string_view bytes, const std::string& name);
 
