@@ -14,7 +14,9 @@
 #include <fstream>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
@@ -73,6 +75,7 @@ void requireElement(const xmlNode* node, const char* operation) {
 // What the parse of one document found wrong, reached from the parser context.
 struct ParseState {
     bool declaresEntities = false;
+    bool declaresDefaults = false;
     bool tooDeep = false;
     int depth = 0;
     bool hasError = false;
@@ -125,6 +128,72 @@ void onEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
 bool isDepthError(const xmlError& error) {
     return error.code == XML_ERR_INTERNAL_ERROR && error.message != nullptr &&
            std::string_view(error.message).find("depth") != std::string_view::npos;
+}
+
+// A default value in an <!ATTLIST ...> declaration: libxml2 checks every default of an
+// element against every attribute of each of its start tags, so a few thousand defaults
+// and many small elements would take hours. Defaults are never applied here anyway.
+void onAttributeDecl(void* ctx, const xmlChar* element, const xmlChar* name, int type, int def,
+                     const xmlChar* defaultValue, xmlEnumerationPtr values) {
+    if (defaultValue != nullptr) {
+        xmlFreeEnumeration(values);
+        stateOf(ctx).declaresDefaults = true;
+        xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+        return;
+    }
+    xmlSAX2AttributeDecl(ctx, element, name, type, def, defaultValue, values);
+}
+
+// libxml2 compares each attribute of a start tag with all those before it, so the parse
+// of one tag with millions of attributes would take hours: the attributes are counted on
+// the raw text before parsing. Between one '<' and the next (an attribute value cannot
+// hold '<') every attribute has an '=' followed by a quote; the text is read in code units
+// of the encoding that its first bytes show, as the parser itself detects it.
+struct CodeUnits {
+    std::size_t size = 1;
+    bool bigEndian = false;
+};
+
+CodeUnits codeUnitsOf(std::string_view bytes) {
+    using namespace std::string_view_literals;
+    static constexpr std::pair<std::string_view, CodeUnits> kStarts[] = {
+        {"\0\0\0<"sv, {4, true}}, {"<\0\0\0"sv, {4, false}}, {"\0<\0?"sv, {2, true}},
+        {"<\0?\0"sv, {2, false}}, {"\xFE\xFF"sv, {2, true}}, {"\xFF\xFE"sv, {2, false}},
+    };
+    for (const auto& [start, units] : kStarts) {
+        if (bytes.starts_with(start)) return units;
+    }
+    return {};
+}
+
+bool tooManyAttributes(std::string_view bytes) {
+    const CodeUnits units = codeUnitsOf(bytes);
+    auto codeAt = [&](std::size_t i) {
+        std::uint32_t code = 0;
+        for (std::size_t k = 0; k < units.size; ++k) {
+            const std::size_t byte = units.bigEndian ? i + k : i + units.size - 1 - k;
+            code = code << 8 | static_cast<unsigned char>(bytes[byte]);
+        }
+        return code;
+    };
+    const std::size_t count = bytes.size() / units.size;
+    int attributes = 0;
+    bool afterEquals = false;
+    for (std::size_t u = 0; u < count; ++u) {
+        const std::uint32_t c = codeAt(u * units.size);
+        if (c == '<') {
+            attributes = 0;
+            afterEquals = false;
+        } else if (c == '=') {
+            afterEquals = true;
+        } else if (afterEquals && (c == '"' || c == '\'')) {
+            afterEquals = false;
+            if (++attributes > kMaxAttributesPerElement) return true;
+        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            afterEquals = false;
+        }
+    }
+    return false;
 }
 
 // Keeps the first error for the message and keeps libxml2 from printing anything.
@@ -312,6 +381,10 @@ XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) 
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         throw Error(fileMessage(name, "el documento XML es demasiado grande"));
     }
+    if (tooManyAttributes(bytes)) {
+        throw Error(fileMessage(name, "un elemento del documento tiene más de " +
+                                          std::to_string(kMaxAttributesPerElement) + " atributos"));
+    }
     xmlInitParser();
 
     std::unique_ptr<xmlParserCtxt, ParserContextDeleter> ctxt(
@@ -326,6 +399,7 @@ XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) 
     ParseState state;
     ctxt->_private = &state;
     ctxt->sax->entityDecl = onEntityDecl;
+    ctxt->sax->attributeDecl = onAttributeDecl;
     ctxt->sax->startElementNs = onStartElement;
     ctxt->sax->endElementNs = onEndElement;
     ctxt->sax->unparsedEntityDecl = onUnparsedEntityDecl;
@@ -342,6 +416,11 @@ XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) 
     if (entities) {
         throw Error(
             fileMessage(name, "el documento declara entidades (<!ENTITY ...>), que no se admiten"));
+    }
+    if (state.declaresDefaults) {
+        throw Error(fileMessage(name,
+                                "el documento declara valores por defecto de atributos "
+                                "(<!ATTLIST ...>), que no se admiten"));
     }
     if (state.tooDeep) {
         throw Error(fileMessage(name, "el documento anida elementos a más de " +

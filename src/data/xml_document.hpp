@@ -3,8 +3,9 @@
 //
 // Loading accepts every encoding a document may declare (UTF-8, UTF-16 with BOM,
 // ISO-8859-1, windows-1252, ...), never touches the network, never reads external
-// entities or DTDs, and refuses documents that declare entities, that nest elements
-// deeper than kMaxElementDepth levels or (when loaded from a file) that are larger than
+// entities or DTDs, and refuses documents that declare entities or attribute defaults,
+// that nest elements deeper than kMaxElementDepth levels, that give an element more than
+// kMaxAttributesPerElement attributes or (when loaded from a file) that are larger than
 // the size limit. Saving writes the whole document in its own declared encoding,
 // atomically.
 #include <cstddef>
@@ -58,6 +59,8 @@ private:
 
 // Deepest element nesting a document may have (the root element is level 1).
 inline constexpr int kMaxElementDepth = 256;
+// Most attributes one element may have (the parser's checks grow with their square).
+inline constexpr int kMaxAttributesPerElement = 256;
 
 // Limits on the documents that load() accepts.
 struct XmlLimits {

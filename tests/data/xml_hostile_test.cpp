@@ -39,6 +39,10 @@ constexpr long kMaxGrowthKb = 64l << 10;  // peak resident memory the child may 
 const std::string kEntityRefused =
     "el documento declara entidades (<!ENTITY ...>), que no se admiten";
 
+const std::string kTooManyAttributes = "un elemento del documento tiene más de 256 atributos";
+const std::string kDefaultsRefused =
+    "el documento declara valores por defecto de atributos (<!ATTLIST ...>), que no se admiten";
+
 // What the child saw.
 struct ChildReport {
     bool exitedNormally = false;
@@ -156,6 +160,37 @@ std::string repeated(const std::string& s, int times) {
     return out;
 }
 
+std::string withAttributes(int count) {
+    std::string s = "<r";
+    for (int i = 0; i < count; ++i) s += " a" + std::to_string(i) + "=\"\"";
+    return s + "/>";
+}
+
+// Attributes written in three ways: spaces around '=', either quote, tab and line break.
+std::string spacedAttributes(int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        s += i % 3 == 0   ? " a" + n + " = 'x'"
+             : i % 3 == 1 ? " b" + n + "=\"y\""
+                          : "\nc" + n + "\n=\t'z'";
+    }
+    return s;
+}
+
+// UTF-16LE with its byte-order mark, for ASCII text.
+std::string utf16le(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+std::string attributeDefaults(int count) {
+    std::string s = "<!DOCTYPE r [<!ATTLIST a";
+    for (int i = 0; i < count; ++i) s += " a" + std::to_string(i) + " CDATA \"\"";
+    return s + ">]>\n<r>" + repeated("<a/>", count) + "</r>";
+}
+
 // A document of exactly `size` bytes: a root element padded with a comment.
 std::string documentOfSize(std::uint64_t size) {
     const std::string head = "<r><!--";
@@ -223,6 +258,9 @@ TEST(XmlHostile, EveryKindIsRefusedOrDefusedWithinBoundedMemory) {
         {"external DTD in a file", "<!DOCTYPE r SYSTEM \"externa.dtd\">\n<r>&secreto;</r>\n", "",
          "<!DOCTYPE r SYSTEM \"externa.dtd\">\n<r>&secreto;</r>\n"},
         {"deep nesting", nested(100000), "el documento anida elementos a más de 256 niveles", ""},
+        {"many attributes on one element", withAttributes(200000), kTooManyAttributes, ""},
+        {"many attributes in UTF-16", utf16le(withAttributes(200000)), kTooManyAttributes, ""},
+        {"attribute defaults", attributeDefaults(20000), kDefaultsRefused, ""},
         {"oversize document", documentOfSize(2 * kMegabyte),
          "el documento ocupa 2 MB, más que el límite de 1 MB (opción --max-document-size)", "",
          XmlLimits{kMegabyte}},
@@ -283,6 +321,21 @@ TEST(XmlHostile, LimitsHoldExactlyAtTheirBoundaries) {
         {"<r>" + nested(kMaxElementDepth - 1) + nested(kMaxElementDepth - 1) +
              repeated("<a/>", 300) + "</r>",
          64 * kMegabyte, ""},
+        {withAttributes(kMaxAttributesPerElement), 64 * kMegabyte, ""},
+        {withAttributes(kMaxAttributesPerElement + 1), 64 * kMegabyte, kTooManyAttributes},
+        {utf16le(withAttributes(kMaxAttributesPerElement)), 64 * kMegabyte, ""},
+        {utf16le(withAttributes(kMaxAttributesPerElement + 1)), 64 * kMegabyte, kTooManyAttributes},
+        // Counted per element, with spaces around '=' and either quote; '=' in text and
+        // comments is not an attribute.
+        {"<r>" + repeated("<a" + spacedAttributes(kMaxAttributesPerElement) + "/>", 3) + "</r>",
+         64 * kMegabyte, ""},
+        {"<r" + spacedAttributes(kMaxAttributesPerElement + 1) + "/>", 64 * kMegabyte,
+         kTooManyAttributes},
+        {"<r><!--" + std::string(1000, '=') + "-->" + repeated("x=y ", 1000) + "</r>",
+         64 * kMegabyte, ""},
+        {"<!DOCTYPE r [<!ATTLIST r a CDATA #IMPLIED b CDATA #REQUIRED>]><r b='1'/>", 64 * kMegabyte,
+         ""},
+        {"<!DOCTYPE r [<!ATTLIST r a CDATA #FIXED 'x'>]><r/>", 64 * kMegabyte, kDefaultsRefused},
         {documentOfSize(kMegabyte), kMegabyte, ""},
         {documentOfSize(kMegabyte + 1), kMegabyte,
          "el documento ocupa 1,1 MB, más que el límite de 1 MB" + sizeTail},
