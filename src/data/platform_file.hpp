@@ -111,7 +111,10 @@ struct Call {
 // Makes the n-th mutating call after this one fail with `error` (ENOSPC, EIO, ...); n = 0
 // fails none. Starts the count and the log afresh.
 void failNthCall(std::size_t n, int error);
-// Mutating calls since the last failNthCall or resetFaults.
+// As failNthCall, for `count` calls from the n-th on (a disk that stops working for a while,
+// or for good with SIZE_MAX).
+void failCalls(std::size_t n, std::size_t count, int error);
+// Mutating calls since the last failNthCall, failCalls or resetFaults.
 std::size_t callsSoFar();
 // Counts from zero again and fails nothing.
 void resetFaults();

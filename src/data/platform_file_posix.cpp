@@ -35,6 +35,7 @@ struct FaultInjector {
     std::mutex mutex;
     std::size_t calls = 0;
     std::size_t failAt = 0;
+    std::size_t failCount = 0;  // calls that fail from failAt on
     int error = 0;
     std::filesystem::path failedPath;
     std::vector<testing::Call> log;
@@ -50,8 +51,12 @@ int injectedFault(testing::CallKind kind, const std::filesystem::path& subject) 
     auto& state = injector();
     std::lock_guard guard(state.mutex);
     state.log.push_back({kind, subject});
-    if (++state.calls != state.failAt) return 0;
-    state.failedPath = subject;
+    ++state.calls;
+    if (state.failAt == 0 || state.calls < state.failAt ||
+        state.calls - state.failAt >= state.failCount) {
+        return 0;
+    }
+    if (state.calls == state.failAt) state.failedPath = subject;
     return state.error;
 }
 #else
@@ -422,15 +427,22 @@ CalendarDate localToday() {
 #ifdef TH_FAULT_INJECTION
 namespace thq::platform::testing {
 
-void failNthCall(std::size_t n, int error) {
+namespace {
+void arm(std::size_t n, std::size_t count, int error) {
     auto& state = injector();
     std::lock_guard guard(state.mutex);
     state.calls = 0;
     state.failAt = n;
+    state.failCount = count;
     state.error = error;
     state.failedPath.clear();
     state.log.clear();
 }
+}  // namespace
+
+void failNthCall(std::size_t n, int error) { arm(n, 1, error); }
+
+void failCalls(std::size_t n, std::size_t count, int error) { arm(n, count, error); }
 
 std::size_t callsSoFar() {
     auto& state = injector();

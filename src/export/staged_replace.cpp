@@ -81,6 +81,8 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
     // nothing that is needed: emptied by an undo, or after the new tables are in place.
     backup.keep();
     std::vector<Move> done;
+    // Room for every move up front: recording a move that has happened never fails.
+    done.reserve(3 * tables.size());
     try {
         for (auto table : tables) {
             for (const fs::path& old :
@@ -97,11 +99,20 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
             done.push_back(std::move(move));
         }
         platform::flushFolder(workFolder);
-    } catch (const Error& error) {
+    } catch (...) {
+        // Whatever stopped the moves (a file error, or even memory running out), they are
+        // undone.
         if (!undo(done)) {
             // Never delete the only copy of the old tables: the backup stays, named.
-            throw Error(error.what(), "Las tablas anteriores se conservan en " +
-                                          platform::displayPath(backup.path()));
+            std::string what = "no se pudieron sustituir las tablas";
+            try {
+                throw;
+            } catch (const std::exception& error) {
+                what = error.what();
+            } catch (...) {
+            }
+            throw Error(what, "Las tablas anteriores se conservan en " +
+                                  platform::displayPath(backup.path()));
         }
         try {
             platform::flushFolder(workFolder);  // the old names back on disk, as far as it goes

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -284,6 +285,63 @@ TEST_F(ExportFaultWalk, TablesAreOnDiskBeforeTheyTakeTheirNames) {
         if (log_[i].kind == CallKind::FlushFolder && log_[i].subject == work_) flushedAfter = true;
     }
     EXPECT_TRUE(flushedAfter);
+}
+
+TEST_F(ExportFaultWalk, ADiskThatStopsWorkingNeverLosesAnOldTable) {
+    // Several calls in a row fail from the n-th on (two, or all), so also the undo of the
+    // moves may fail. Then the work folder cannot be put back, but no old table is lost: each
+    // is in its place or in the backup folder that the error's detail names, and a backup is
+    // never removed while it holds one, even once the disk works again.
+    learnTheNewState();
+    const std::size_t calls = log_.size();
+    std::size_t keptBackups = 0;
+    for (const std::size_t count : {std::size_t{2}, SIZE_MAX}) {
+        for (std::size_t n = 1; n <= calls; ++n) {
+            SCOPED_TRACE("EIO for " +
+                         (count == SIZE_MAX ? std::string("all") : std::to_string(count)) +
+                         " calls from " + describe(log_, n));
+            restore(work_, oldBytes_);
+            std::optional<Error> error;
+            {
+                ArmedFault fault(0, 0);
+                faults::failCalls(n, count, EIO);
+                try {
+                    exporter::runExport(document_, work_);
+                } catch (const Error& e) {
+                    error = e;
+                }
+            }
+            const Snapshot after = take(work_);
+            const auto split = splitLeftovers(after);
+            std::set<std::string> backups;
+            for (const auto& [name, bytes] : split.leftovers) {
+                if (name.rfind(".transhoralis-backup-", 0) == 0) {
+                    backups.insert(name.substr(0, name.find('/')));
+                }
+            }
+            if (!error) {
+                // Only the housekeeping after the point of no return failed.
+                EXPECT_EQ(split.kept, new_);
+                continue;
+            }
+            for (const auto& [name, bytes] : old_) {
+                if (after.count(name) && after.at(name) == bytes) continue;
+                bool inBackup = false;
+                for (const auto& backup : backups) {
+                    if (after.count(backup + "/" + name) &&
+                        after.at(backup + "/" + name) == bytes) {
+                        inBackup = true;
+                        EXPECT_NE(error->detail().find(platform::displayPath(work_ / backup)),
+                                  std::string::npos)
+                            << error->detail();
+                    }
+                }
+                EXPECT_TRUE(inBackup) << name << " is lost";
+            }
+            if (!backups.empty() && split.kept != old_) ++keptBackups;
+        }
+    }
+    EXPECT_GT(keptBackups, 0u) << "some walk steps keep the old tables in the backup";
 }
 
 // ---------------------------------------------------------------------------------------
