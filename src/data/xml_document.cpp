@@ -56,12 +56,24 @@ bool hasName(const xmlNode* node, std::string_view name) {
     return name == qualifiedName(node);
 }
 
-// Texts handed to libxml2 must be UTF-8 without NUL characters: anything else would be
-// cut short or written out as garbage (or make libxml2 relabel the whole document as
-// ISO-8859-1).
+// Texts handed to libxml2 must be well-formed UTF-8 (anything else would be written out as
+// garbage or make libxml2 relabel the whole document as ISO-8859-1) made of characters that
+// XML admits: a NUL would cut the text short, and the other control characters (but tab,
+// line feed and carriage return) or U+FFFE and U+FFFF would be written as they stand,
+// giving a document that no parser reads back.
 std::string checkedUtf8(std::string_view s, const char* what) {
-    if (!text::isValidUtf8(s) || s.find('\0') != std::string_view::npos) {
-        throw Error(std::string("El ") + what + " no está en UTF-8 válido");
+    if (!text::isValidUtf8(s)) throw Error(std::string("El ") + what + " no está en UTF-8 válido");
+    for (const char c : s) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            throw Error(std::string("El ") + what + " tiene un carácter de control (código " +
+                        std::to_string(code) + "), que XML no admite");
+        }
+    }
+    if (s.find("\xEF\xBF\xBE") != std::string_view::npos ||
+        s.find("\xEF\xBF\xBF") != std::string_view::npos) {
+        throw Error(std::string("El ") + what +
+                    " tiene un carácter que XML no admite (U+FFFE o U+FFFF)");
     }
     return std::string(s);
 }
@@ -308,19 +320,30 @@ void XmlNode::removeChild(XmlNode child) {
 
 XmlDocument::XmlDocument(_xmlDoc* doc) : doc_(doc) {}
 
-XmlDocument::XmlDocument(XmlDocument&& other) noexcept : doc_(other.doc_) { other.doc_ = nullptr; }
+XmlDocument::XmlDocument(XmlDocument&& other) noexcept
+    : doc_(other.doc_), unplaced_(other.unplaced_) {
+    other.doc_ = nullptr;
+    other.unplaced_ = nullptr;
+}
 
 XmlDocument& XmlDocument::operator=(XmlDocument&& other) noexcept {
     if (this != &other) {
-        if (doc_ != nullptr) xmlFreeDoc(doc_);
+        release();
         doc_ = other.doc_;
+        unplaced_ = other.unplaced_;
         other.doc_ = nullptr;
+        other.unplaced_ = nullptr;
     }
     return *this;
 }
 
-XmlDocument::~XmlDocument() {
+XmlDocument::~XmlDocument() { release(); }
+
+void XmlDocument::release() noexcept {
+    if (unplaced_ != nullptr) xmlFreeNode(unplaced_);
     if (doc_ != nullptr) xmlFreeDoc(doc_);
+    unplaced_ = nullptr;
+    doc_ = nullptr;
 }
 
 namespace {
@@ -469,8 +492,13 @@ std::vector<XmlNode> XmlDocument::selectNodes(std::string_view xpath) const {
 
 XmlNode XmlDocument::createElement(std::string_view name) {
     const std::string value = checkedUtf8(name, "nombre de elemento");
+    if (unplaced_ == nullptr) {
+        unplaced_ = xmlNewDocNode(doc_, nullptr, xml(std::string("unplaced")), nullptr);
+        if (unplaced_ == nullptr) throw std::bad_alloc();
+    }
     xmlNode* node = xmlNewDocNode(doc_, nullptr, xml(value), nullptr);
     if (node == nullptr) throw std::bad_alloc();
+    xmlAddChild(unplaced_, node);
     return XmlNode(node);
 }
 

@@ -84,7 +84,8 @@ public:
     XmlNode documentElement() const;
     // Elements matching an absolute XPath 1.0 pattern, in document order.
     std::vector<XmlNode> selectNodes(std::string_view xpath) const;
-    // A new element, not yet placed.
+    // A new element, not yet placed. The document keeps it (and frees it with itself) until
+    // it is appended somewhere, so that an element left unplaced by an error is not lost.
     XmlNode createElement(std::string_view name);
     // The encoding the document declared (empty when it declared none: UTF-8).
     std::string encoding() const;
@@ -95,7 +96,10 @@ public:
 
 private:
     explicit XmlDocument(_xmlDoc* doc);
+    void release() noexcept;
     _xmlDoc* doc_ = nullptr;
+    // Holder of the created elements not yet placed; outside the document's tree.
+    _xmlNode* unplaced_ = nullptr;
 };
 
 }  // namespace thq::data

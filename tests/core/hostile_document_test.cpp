@@ -9,6 +9,7 @@
 #include "data/dbf_table.hpp"
 #include "data/error.hpp"
 #include "data/table_layouts.hpp"
+#include "data/xml_document.hpp"
 #include "export/export_run.hpp"
 #include "import/import_run.hpp"
 #include "test_support.hpp"
@@ -93,6 +94,35 @@ TEST(HostileDocument, ExportAndImportEndWithTheRefusalAndWriteNothing) {
         EXPECT_EQ(errorOf([&] { importer::runImport(document, work); }), expected);
         EXPECT_EQ(snapshotFolder(work), before);
         EXPECT_EQ(namesIn(documents), std::vector<std::string>{"hostil.xml"});
+    }
+}
+
+// Inputs the import fuzz target found (fuzz/corpus/fuzz_import_soluc): the import either
+// writes a result that reads back or ends with thq::Error and no result, never a broken
+// document or a leak (the ASan build checks leaks at exit).
+TEST(HostileSolution, FoundInputsEndInAReadableResultOrAnErrorWithoutResult) {
+    const std::vector<std::string> found = {
+        "control_character_in_text.dbf",  // "D\a\0E" in TAREA: would have written "\a"
+    };
+    TempDir dir;
+    const fs::path work = dir / "HTEMP";
+    fs::create_directories(work);
+    const fs::path document = dir / "escuela.xml";
+    fs::copy_file(sourceDir() / "samples" / "ies-sierra-de-la-vega.xml", document);
+    ASSERT_EQ(exporter::runExport(document, work), exporter::ExportOutcome::Completed);
+    for (const auto& name : found) {
+        SCOPED_TRACE(name);
+        fs::copy_file(sourceDir() / "fuzz" / "corpus" / "fuzz_import_soluc" / name,
+                      data::tableFile(work, WorkTable::Soluc),
+                      fs::copy_options::overwrite_existing);
+        const fs::path result = importer::resultPathFor(document);
+        fs::remove(result);
+        const std::string error = errorOf([&] { importer::runImport(document, work); });
+        if (error.empty()) {
+            EXPECT_NO_THROW(data::XmlDocument::load(result));
+        } else {
+            EXPECT_FALSE(fs::exists(result)) << error;
+        }
     }
 }
 
