@@ -100,7 +100,7 @@ int runPhase(std::string_view phase, std::size_t scale, const fs::path& folder) 
     }
     if (phase == "export") {
         std::vector<std::pair<std::string, Clock::time_point>> steps;
-        exporter::ExportHooks hooks;
+        exporter::ExportOptions hooks;
         hooks.beforeStep = [&steps](std::string_view step) {
             steps.emplace_back(std::string(step), Clock::now());
         };

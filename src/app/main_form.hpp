@@ -52,7 +52,7 @@ struct FormServices {
     MessagePresenter* messages = nullptr;    // message and error boxes
     WindowEmbedder* embedder = nullptr;      // hosted mode's platform adapter
     help::HelpSystem* help = nullptr;        // the application's help system
-    exporter::ExportHooks exportHooks;       // observers of the export steps
+    exporter::ExportOptions exportHooks;       // observers of the export steps
 };
 
 class TMForm final : public QWidget {

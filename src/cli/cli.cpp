@@ -25,12 +25,25 @@ struct Command {
     std::optional<std::filesystem::path> workFolder;
     std::optional<std::filesystem::path> report;  // import --report FILE
     bool csv = false;                             // check --format csv
+    data::XmlLimits limits;                       // --max-document-size MB
     std::string operand;
 };
 
 struct UsageError {
     std::string message;
 };
+
+// A whole number of megabytes, 1 to 1048576 (1 TB).
+std::uint64_t megabytes(const std::string& text) {
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || value > 1048576) throw UsageError{"tamaño no válido: " + text};
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (text.empty() || value == 0 || value > 1048576)
+        throw UsageError{"tamaño no válido: " + text};
+    return value << 20;
+}
 
 Command parse(const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError{"falta la orden"};
@@ -44,6 +57,9 @@ Command parse(const std::vector<std::string>& args) {
             command.workFolder = std::filesystem::path(args[++i]);
         } else if (!operandsOnly && arg.rfind("--work-folder=", 0) == 0) {
             command.workFolder = std::filesystem::path(arg.substr(14));
+        } else if (!operandsOnly && arg == "--max-document-size") {
+            if (i + 1 >= args.size()) throw UsageError{"falta el tamaño tras --max-document-size"};
+            command.limits.maxDocumentBytes = megabytes(args[++i]);
         } else if (!operandsOnly && command.name == "import" && arg == "--report") {
             if (i + 1 >= args.size()) throw UsageError{"falta el archivo tras --report"};
             command.report = std::filesystem::path(args[++i]);
@@ -77,8 +93,10 @@ std::filesystem::path dumpTarget(const Command& command) {
 }
 
 int runExport(const Command& command, std::ostream& out, std::ostream& err) {
+    exporter::ExportOptions options;
+    options.limits = command.limits;
     const auto outcome =
-        exporter::runExport(command.operand, data::resolveWorkFolder(command.workFolder));
+        exporter::runExport(command.operand, data::resolveWorkFolder(command.workFolder), options);
     if (outcome == exporter::ExportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;
@@ -97,7 +115,7 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err) {
     Findings report;
     const auto result =
         importer::runImport(command.operand, data::resolveWorkFolder(command.workFolder),
-                            command.report ? &report : nullptr);
+                            command.report ? &report : nullptr, command.limits);
     if (result.outcome == importer::ImportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;
@@ -110,7 +128,7 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err) {
 // Every problem the export would meet, one line each, the summary last.
 int runCheck(const Command& command, std::ostream& out, std::ostream& err) {
     Findings findings;
-    if (exporter::checkDocument(command.operand, findings) ==
+    if (exporter::checkDocument(command.operand, findings, command.limits) ==
         exporter::ExportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;
@@ -164,6 +182,7 @@ std::string usageText() {
            "\n"
            "Carpeta de trabajo: la opción -w; si falta, la variable de entorno HTEMP; si falta,\n"
            "$HOME/HTEMP (C:\\HTEMP en Windows).\n"
+           "--max-document-size MB: el mayor documento que se lee (64 MB si no se indica).\n"
            "Código de salida: 0 proceso finalizado, 1 error, 2 uso incorrecto, 3 no existe el\n"
            "documento, 4 (check) solo avisos.\n";
 }

@@ -41,27 +41,28 @@ constexpr std::pair<std::string_view, Step> kSteps[] = {
 }  // namespace
 
 ExportOutcome runExport(const std::filesystem::path& document,
-                        const std::filesystem::path& workFolder, const ExportHooks& hooks) {
+                        const std::filesystem::path& workFolder, const ExportOptions& options) {
     if (!platform::fileExists(document)) return ExportOutcome::MissingDocument;
-    const auto xml = data::XmlDocument::load(document);
+    const auto xml = data::XmlDocument::load(document, options.limits);
     requireSchoolDocument(xml, document);
 
     WorkFolderLock lock(workFolder);
     ScratchFolder staging(workFolder, "export");
     ExportState state(xml, staging.path());
     for (const auto& [name, step] : kSteps) {
-        if (hooks.beforeStep) hooks.beforeStep(name);
+        if (options.beforeStep) options.beforeStep(name);
         step(state);
     }
-    if (hooks.beforeStep) hooks.beforeStep("ReplaceWorkTables");
+    if (options.beforeStep) options.beforeStep("ReplaceWorkTables");
     replaceWorkTables(staging.path(), workFolder, data::exportTables());
     return ExportOutcome::Completed;
 }
 
-ExportOutcome checkDocument(const std::filesystem::path& document, Findings& findings) {
+ExportOutcome checkDocument(const std::filesystem::path& document, Findings& findings,
+                            const data::XmlLimits& limits) {
     if (!platform::fileExists(document)) return ExportOutcome::MissingDocument;
     try {
-        const auto xml = data::XmlDocument::load(document);
+        const auto xml = data::XmlDocument::load(document, limits);
         requireSchoolDocument(xml, document);
         ScratchFolder staging(std::filesystem::temp_directory_path(), "check");
         ExportState state(xml, staging.path(), &findings);

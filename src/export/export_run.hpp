@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "data/findings.hpp"
+#include "data/xml_document.hpp"
 
 namespace thq::exporter {
 
@@ -13,20 +14,23 @@ enum class ExportOutcome {
     MissingDocument,  // no file at the document path: nothing was touched
 };
 
-// Observers of a run: called with each step's name before the step runs.
-struct ExportHooks {
+struct ExportOptions {
+    // Called with each step's name before the step runs.
     std::function<void(std::string_view step)> beforeStep;
+    // The largest document the run loads.
+    data::XmlLimits limits;
 };
 
 // Rebuilds the work tables from the document. The tables are built aside and replace the
 // old ones only when every step has succeeded: on any error (thrown as thq::Error, its detail
 // naming the place in the document) the work folder is left exactly as it was.
 ExportOutcome runExport(const std::filesystem::path& document,
-                        const std::filesystem::path& workFolder, const ExportHooks& hooks = {});
+                        const std::filesystem::path& workFolder, const ExportOptions& options = {});
 
 // Runs the whole export aside, in a temporary folder, without touching any work folder, and
 // records every problem it meets instead of stopping at the first: the errors that would stop
 // the export and the warnings where data would change or be lost without a word.
-ExportOutcome checkDocument(const std::filesystem::path& document, Findings& findings);
+ExportOutcome checkDocument(const std::filesystem::path& document, Findings& findings,
+                            const data::XmlLimits& limits = {});
 
 }  // namespace thq::exporter

@@ -115,13 +115,14 @@ std::filesystem::path resultPathFor(const std::filesystem::path& document) {
 }
 
 ImportResult runImport(const std::filesystem::path& document,
-                       const std::filesystem::path& workFolder, Findings* report) {
+                       const std::filesystem::path& workFolder, Findings* report,
+                       const data::XmlLimits& limits) {
     ImportResult result;
     if (!platform::fileExists(document)) return result;
 
     TableComponents tables(workFolder);
     tables.openAll();
-    auto xml = data::XmlDocument::load(document);
+    auto xml = data::XmlDocument::load(document, limits);
     auto root = xml.documentElement();
     root.removeChild(requireOldOutputs(root, document));
     auto outputs = xml.createElement("SALIDAS");

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "data/findings.hpp"
+#include "data/xml_document.hpp"
 
 namespace thq::importer {
 
@@ -29,6 +30,7 @@ std::filesystem::path resultPathFor(const std::filesystem::path& document);
 // would otherwise be lost without a word is noted as warnings: lookups that found no record,
 // teachers without lessons, lessons of teachers that PROFT does not carry.
 ImportResult runImport(const std::filesystem::path& document,
-                       const std::filesystem::path& workFolder, Findings* report = nullptr);
+                       const std::filesystem::path& workFolder, Findings* report = nullptr,
+                       const data::XmlLimits& limits = {});
 
 }  // namespace thq::importer

@@ -184,5 +184,21 @@ TEST(Cli, ImportReportFile) {
     EXPECT_EQ(transhoralis({"export", "--report", "x", document.string()}).exitCode, 2);
 }
 
+TEST(Cli, DocumentSizeLimitCanBeRaised) {
+    TempDir dir;
+    std::string big = readFile(kSample);
+    big.insert(big.find('\n') + 1, "<!--" + std::string(2u << 20, ' ') + "-->\n");
+    writeFile(dir / "grande.xml", big);
+    const auto refused = transhoralis({"export", "-w", dir.path().string(), "--max-document-size",
+                                       "1", (dir / "grande.xml").string()});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("--max-document-size"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "PROFT.DBF"));
+    const auto raised = transhoralis({"export", "-w", dir.path().string(), "--max-document-size",
+                                      "3", (dir / "grande.xml").string()});
+    EXPECT_EQ(raised.exitCode, 0) << raised.err;
+    EXPECT_EQ(transhoralis({"check", "--max-document-size", "0", kSample}).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace thq::test

@@ -83,7 +83,7 @@ TEST(ExportRun, AFailingStepLeavesEveryTableAsItWas) {
         std::filesystem::remove(f.work() / "DIASHORAST.DBF");  // absent before: must stay absent
         const auto before = snapshotFolder(f.work());
         writeFile(f.document(), school);
-        exporter::ExportHooks hooks;
+        exporter::ExportOptions hooks;
         hooks.beforeStep = [&](std::string_view step) {
             if (step == failing) throw Error("fallo provocado en " + std::string(step));
         };

@@ -219,13 +219,11 @@ TEST(XmlParse, EntityDeclarationsAreRefusedBeforeAnyExpansion) {
         "<!DOCTYPE r [<!ENTITY a \"inofensiva\">]><r/>",
     };
     testing::internal::CaptureStderr();
-    const auto start = std::chrono::steady_clock::now();
     for (const auto& bytes : documents) {
         SCOPED_TRACE(bytes.substr(0, 80));
         EXPECT_EQ(errorOf([&] { XmlDocument::parse(bytes, "bomba.xml"); }),
                   "bomba.xml: el documento declara entidades (<!ENTITY ...>), que no se admiten");
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
