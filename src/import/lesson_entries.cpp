@@ -1,5 +1,6 @@
 #include "import/lesson_entries.hpp"
 
+#include "data/error.hpp"
 #include "data/text.hpp"
 
 namespace thq::importer {
@@ -8,7 +9,12 @@ void appendDataItem(data::XmlDocument& document, data::XmlNode parent, const std
                     const std::string& valueCp1252) {
     auto item = document.createElement("salida");
     item.setAttribute("dato", name);
-    item.setText(text::cp1252ToUtf8(valueCp1252));
+    try {
+        item.setText(text::cp1252ToUtf8(valueCp1252));
+    } catch (const Error& error) {
+        // A table text XML cannot carry (a control character): say which item it was.
+        throw Error(error.what(), "dato " + name + ": '" + text::cp1252ToUtf8(valueCp1252) + "'");
+    }
     parent.appendChild(item);
 }
 
@@ -116,12 +122,18 @@ std::size_t AppendLessonEntries(data::XmlDocument& document, const LookupIndexes
         entry.setAttribute("seq", "TRAMO_" + std::to_string(counter++));
         teacherBlock.appendChild(entry);
         const ResolvedLesson resolved = resolve(indexes, lesson, MissReporter(report, lesson));
-        appendDataItem(document, entry, "X_ACTIVIDAD", resolved.activity);
-        appendDataItem(document, entry, "N_DIASEMANA", resolved.weekday);
-        appendDataItem(document, entry, "X_TRAMO", resolved.slotCode);
-        appendDataItem(document, entry, "X_DEPCENTRO", resolved.room);
-        appendDataItem(document, entry, "X_MATERIAOMC", resolved.subjectKey);
-        appendDataItem(document, entry, "X_UNIDAD", resolved.groupKey);
+        try {
+            appendDataItem(document, entry, "X_ACTIVIDAD", resolved.activity);
+            appendDataItem(document, entry, "N_DIASEMANA", resolved.weekday);
+            appendDataItem(document, entry, "X_TRAMO", resolved.slotCode);
+            appendDataItem(document, entry, "X_DEPCENTRO", resolved.room);
+            appendDataItem(document, entry, "X_MATERIAOMC", resolved.subjectKey);
+            appendDataItem(document, entry, "X_UNIDAD", resolved.groupKey);
+        } catch (const Error& error) {
+            throw Error(error.what(), "lección del registro " +
+                                          std::to_string(lesson.recordNumber + 1) + " de SOLUC, " +
+                                          error.detail());
+        }
     }
     return counter - 1;
 }

@@ -126,5 +126,26 @@ TEST(HostileSolution, FoundInputsEndInAReadableResultOrAnErrorWithoutResult) {
     }
 }
 
+// A table text that XML cannot carry stops the import saying which lesson and item hold it.
+TEST(HostileSolution, AControlCharacterIsPlaced) {
+    TempDir dir;
+    const fs::path work = dir / "HTEMP";
+    fs::create_directories(work);
+    const fs::path document = dir / "escuela.xml";
+    fs::copy_file(sourceDir() / "samples" / "ies-sierra-de-la-vega.xml", document);
+    ASSERT_EQ(exporter::runExport(document, work), exporter::ExportOutcome::Completed);
+    fs::copy_file(
+        sourceDir() / "fuzz" / "corpus" / "fuzz_import_soluc" / "control_character_in_text.dbf",
+        data::tableFile(work, WorkTable::Soluc), fs::copy_options::overwrite_existing);
+    try {
+        importer::runImport(document, work);
+        ADD_FAILURE() << "a control character reached the result";
+    } catch (const Error& error) {
+        EXPECT_NE(error.detail().find("de SOLUC, dato X_ACTIVIDAD: '"), std::string::npos)
+            << error.detail();
+        EXPECT_EQ(error.detail().rfind("lección del registro ", 0), 0u) << error.detail();
+    }
+}
+
 }  // namespace
 }  // namespace thq::test
