@@ -19,49 +19,18 @@
 #include <utility>
 #include <vector>
 
-#ifdef TH_FAULT_INJECTION
-#include <mutex>
-#endif
-
 #include "data/error.hpp"
+#include "data/fault_injection.hpp"
 #include "data/platform_file.hpp"
 
 namespace thq::platform {
 namespace {
 
-#ifdef TH_FAULT_INJECTION
-// The test builds' fault injector (see platform::testing); never compiled into a release.
-struct FaultInjector {
-    std::mutex mutex;
-    std::size_t calls = 0;
-    std::size_t failAt = 0;
-    std::size_t failCount = 0;  // calls that fail from failAt on
-    int error = 0;
-    std::filesystem::path failedPath;
-    std::vector<testing::Call> log;
-};
-
-FaultInjector& injector() {
-    static FaultInjector instance;
-    return instance;
-}
-
-// Counts one mutating call about `subject`: the error number it must fail with, or 0.
+// Counts one mutating call for the fault injector of test builds: the error number it
+// must fail with, or 0.
 int injectedFault(testing::CallKind kind, const std::filesystem::path& subject) {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    state.log.push_back({kind, subject});
-    ++state.calls;
-    if (state.failAt == 0 || state.calls < state.failAt ||
-        state.calls - state.failAt >= state.failCount) {
-        return 0;
-    }
-    if (state.calls == state.failAt) state.failedPath = subject;
-    return state.error;
+    return detail::countCall(kind, subject);
 }
-#else
-constexpr int injectedFault(testing::CallKind, const std::filesystem::path&) { return 0; }
-#endif
 
 [[noreturn]] void fail(const std::filesystem::path& path, const std::string& problem) {
     throw Error(fileMessage(displayPath(path), problem));
@@ -424,48 +393,6 @@ CalendarDate localToday() {
 
 }  // namespace thq::platform
 
-#ifdef TH_FAULT_INJECTION
-namespace thq::platform::testing {
-
-namespace {
-void arm(std::size_t n, std::size_t count, int error) {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    state.calls = 0;
-    state.failAt = n;
-    state.failCount = count;
-    state.error = error;
-    state.failedPath.clear();
-    state.log.clear();
-}
-}  // namespace
-
-void failNthCall(std::size_t n, int error) { arm(n, 1, error); }
-
-void failCalls(std::size_t n, std::size_t count, int error) { arm(n, count, error); }
-
-std::size_t callsSoFar() {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    return state.calls;
-}
-
-void resetFaults() { failNthCall(0, 0); }
-
-std::filesystem::path failedCallPath() {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    return state.failedPath;
-}
-
-std::vector<Call> callLog() {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    return state.log;
-}
-
-}  // namespace thq::platform::testing
-#endif
 
 namespace thq::platform {
 

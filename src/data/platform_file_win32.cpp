@@ -20,11 +20,8 @@
 #include <utility>
 #include <vector>
 
-#ifdef TH_FAULT_INJECTION
-#include <mutex>
-#endif
-
 #include "data/error.hpp"
+#include "data/fault_injection.hpp"
 #include "data/platform_file.hpp"
 
 namespace thq::platform {
@@ -32,42 +29,13 @@ namespace {
 
 constexpr DWORD kMaxChunk = 1u << 30;  // one ReadFile/WriteFile call moves at most this
 
-#ifdef TH_FAULT_INJECTION
-// The test builds' fault injector (see platform::testing); never compiled into a release.
-struct FaultInjector {
-    std::mutex mutex;
-    std::size_t calls = 0;
-    std::size_t failAt = 0;
-    std::size_t failCount = 0;  // calls that fail from failAt on
-    int error = 0;
-    std::filesystem::path failedPath;
-    std::vector<testing::Call> log;
-};
-
-FaultInjector& injector() {
-    static FaultInjector instance;
-    return instance;
-}
-
-// Counts one mutating call about `subject`: the system error code it must fail with (the
-// injected error number as Windows reports it), or ERROR_SUCCESS.
+// Counts one mutating call for the fault injector of test builds: the system error code it
+// must fail with (the injected error number as Windows reports it), or ERROR_SUCCESS.
 DWORD injectedFault(testing::CallKind kind, const std::filesystem::path& subject) {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    state.log.push_back({kind, subject});
-    ++state.calls;
-    if (state.failAt == 0 || state.calls < state.failAt ||
-        state.calls - state.failAt >= state.failCount) {
-        return ERROR_SUCCESS;
-    }
-    if (state.calls == state.failAt) state.failedPath = subject;
-    return state.error == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+    const int error = detail::countCall(kind, subject);
+    if (error == 0) return ERROR_SUCCESS;
+    return error == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
 }
-#else
-constexpr DWORD injectedFault(testing::CallKind, const std::filesystem::path&) {
-    return ERROR_SUCCESS;
-}
-#endif
 
 HANDLE handleOf(std::intptr_t native) { return reinterpret_cast<HANDLE>(native); }
 
@@ -460,48 +428,6 @@ CalendarDate localToday() {
 
 }  // namespace thq::platform
 
-#ifdef TH_FAULT_INJECTION
-namespace thq::platform::testing {
-
-namespace {
-void arm(std::size_t n, std::size_t count, int error) {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    state.calls = 0;
-    state.failAt = n;
-    state.failCount = count;
-    state.error = error;
-    state.failedPath.clear();
-    state.log.clear();
-}
-}  // namespace
-
-void failNthCall(std::size_t n, int error) { arm(n, 1, error); }
-
-void failCalls(std::size_t n, std::size_t count, int error) { arm(n, count, error); }
-
-std::size_t callsSoFar() {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    return state.calls;
-}
-
-void resetFaults() { failNthCall(0, 0); }
-
-std::filesystem::path failedCallPath() {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    return state.failedPath;
-}
-
-std::vector<Call> callLog() {
-    auto& state = injector();
-    std::lock_guard guard(state.mutex);
-    return state.log;
-}
-
-}  // namespace thq::platform::testing
-#endif
 
 #endif  // _WIN32
 
