@@ -4,9 +4,9 @@
 
 namespace thq::exporter {
 
-void BuildSubjectCatalogue(ExportState& state) {
-    TableWriter table(state, data::WorkTable::Asignomt);
-    for (const auto& row : state.rows(Section::Materias)) {
+void appendCatalogueRecords(ExportState& state, TableWriter& table, Section section) {
+    const bool tasks = section == Section::Tareas;
+    for (const auto& row : state.rows(section)) {
         if (!state.usable(row)) continue;
         const std::string name = row.value(1);
         const std::string longCode = row.value(2);
@@ -17,9 +17,15 @@ void BuildSubjectCatalogue(ExportState& state) {
         table.set("COD", code);
         table.put(row, "CODLARGO", longCode);
         table.put(row, "NOMBRE", name);
-        table.table().setLogical("ESTAREA", false);
+        if (tasks) table.put(row, "CODTAREA", row.value(0));
+        table.table().setLogical("ESTAREA", tasks);
         table.post();
     }
+}
+
+void BuildSubjectCatalogue(ExportState& state) {
+    TableWriter table(state, data::WorkTable::Asignomt);
+    appendCatalogueRecords(state, table, Section::Materias);
     table.close();
 }
 

@@ -82,6 +82,10 @@ private:
 // Opens a table that an earlier step of the run built, for exclusive reading.
 std::unique_ptr<data::DbfTable> openBuiltTable(const ExportState& state, data::WorkTable table);
 
+// Appends the subject (MATERIAS) or task (TAREAS) records of the catalogue ASIGNOMT: one per
+// long code not seen before, under a short code from the run's shared registry.
+void appendCatalogueRecords(ExportState& state, TableWriter& table, Section section);
+
 // The eight steps, in the order the run calls them.
 void BuildSubjectCatalogue(ExportState& state);
 void AppendTaskCatalogue(ExportState& state);
