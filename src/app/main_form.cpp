@@ -153,6 +153,8 @@ void TMForm::buildLayout() {
     QPalette red = version->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     version->setPalette(red);
+    // Some styles draw labels in their own text colour whatever the palette; a style sheet wins.
+    version->setStyleSheet(QStringLiteral("color: #ff0000;"));
     version->setGeometry(8, 72, 213, 13);
 
     connect(exportButton, &QPushButton::clicked, this, [this] { BExportarClick(); });

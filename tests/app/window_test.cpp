@@ -73,6 +73,16 @@ TEST(Window, LayoutAndCaption) {
     const QLabel* version = form.findChild<QLabel*>("Label1");
     EXPECT_EQ(version->palette().color(QPalette::WindowText), QColor(Qt::red));
     EXPECT_EQ(version->font().pointSize(), 8);
+    // What is painted is red too, not only what the palette says.
+    const QImage drawn = const_cast<QLabel*>(version)->grab().toImage();
+    bool redDrawn = false;
+    for (int x = 0; x < drawn.width() && !redDrawn; ++x) {
+        for (int y = 0; y < drawn.height() && !redDrawn; ++y) {
+            const QColor c = drawn.pixelColor(x, y);
+            redDrawn = c.red() > 200 && c.green() < 60 && c.blue() < 60;
+        }
+    }
+    EXPECT_TRUE(redDrawn);
     form.close();
 }
 
