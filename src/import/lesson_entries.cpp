@@ -51,7 +51,12 @@ private:
     const Lesson& lesson_;
 };
 
-std::string quoted(const std::string& cp1252) { return "'" + text::cp1252ToUtf8(cp1252) + "'"; }
+std::string quoted(const std::string& cp1252) {
+    std::string shown(1, '\'');
+    shown += text::cp1252ToUtf8(cp1252);
+    shown += '\'';
+    return shown;
+}
 
 ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson,
                        const MissReporter& reporter) {
