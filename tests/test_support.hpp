@@ -1,11 +1,24 @@
 #pragma once
 // Helpers shared by the tests: temporary folders, files, child processes.
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "data/error.hpp"
+
 namespace thq::test {
+
+// The message of the thq::Error that `action` throws ("" when it throws none).
+inline std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {
@@ -39,8 +52,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv,
 // Runs a Python snippet with the system's Python; the arguments follow as sys.argv[1:].
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args = {});
 
-std::filesystem::path testDataDir();   // tests/fixtures
-std::filesystem::path sourceDir();     // the checkout
-std::filesystem::path binDir();        // build/bin
+std::filesystem::path testDataDir();  // tests/fixtures
+std::filesystem::path sourceDir();    // the checkout
+std::filesystem::path binDir();       // build/bin
 
 }  // namespace thq::test

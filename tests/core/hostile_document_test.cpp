@@ -46,16 +46,6 @@ std::vector<std::string> namesIn(const fs::path& folder) {
     return names;
 }
 
-template <typename Run>
-std::string errorOf(Run run) {
-    try {
-        run();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
-
 TEST(HostileDocument, ExportAndImportEndWithTheRefusalAndWriteNothing) {
     TempDir dir;
     const fs::path work = dir / "HTEMP";

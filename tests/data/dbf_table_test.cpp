@@ -22,20 +22,11 @@
 namespace thq::data {
 namespace {
 
+using test::errorOf;
 using test::readFile;
 using test::runPython;
 using test::TempDir;
 using test::writeFile;
-
-// The message of the thq::Error that `action` throws ("" when it throws none).
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "";
-}
 
 unsigned byteAt(const std::string& bytes, std::size_t at) {
     return static_cast<unsigned char>(bytes.at(at));

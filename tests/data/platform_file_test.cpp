@@ -16,19 +16,11 @@
 namespace thq::platform {
 namespace {
 
+using test::errorOf;
 using test::readFile;
 using test::snapshotFolder;
 using test::TempDir;
 using test::writeFile;
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "";
-}
 
 // Sets the umask for the scope of the object.
 class ScopedUmask {

@@ -17,6 +17,7 @@ namespace thq::data {
 namespace {
 
 namespace fs = std::filesystem;
+using test::errorOf;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -37,17 +38,6 @@ std::vector<std::string> fileNames(const fs::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// The message of the thq::Error the action throws ("" when it throws none).
-template <typename Action>
-std::string errorOf(Action action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
 }
 
 TEST(XmlEncoding, EveryEncodingReadsAsUtf8AndSavesInItsOwn) {
