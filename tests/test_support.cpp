@@ -1,17 +1,14 @@
 #include "test_support.hpp"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <cerrno>
 
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
-extern char** environ;
+#include "data/platform_file.hpp"
 
 namespace thq::test {
 
@@ -33,9 +30,18 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+std::string utf8(const std::filesystem::path& path) {
+    const auto u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+std::filesystem::path fromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
+    if (!in) throw std::runtime_error("cannot read " + utf8(path));
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
@@ -43,70 +49,59 @@ std::string readFile(const std::filesystem::path& path) {
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    if (!out) throw std::runtime_error("cannot write " + utf8(path));
     out << bytes;
 }
+
+namespace {
+// Relative paths as UTF-8 with forward slashes, the same on every platform.
+std::string keyOf(const std::filesystem::path& relative) {
+    const auto u8 = relative.generic_u8string();
+    return std::string(u8.begin(), u8.end());
+}
+}  // namespace
 
 std::map<std::string, std::string> snapshotFolder(const std::filesystem::path& folder) {
     std::map<std::string, std::string> files;
     if (!std::filesystem::exists(folder)) return files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file()) {
-            files[std::filesystem::relative(entry.path(), folder).string()] = readFile(entry.path());
+            files[keyOf(std::filesystem::relative(entry.path(), folder))] = readFile(entry.path());
         } else if (entry.is_directory()) {
-            files[std::filesystem::relative(entry.path(), folder).string() + "/"] = "";
+            files[keyOf(std::filesystem::relative(entry.path(), folder)) + "/"] = "";
         }
     }
     return files;
 }
 
-namespace {
-std::string drain(int fd) {
-    std::string data;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, static_cast<size_t>(n));
-    return data;
-}
-}  // namespace
-
-ProcessResult runProcess(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& extraEnv) {
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        close(outPipe[0]);
-        close(errPipe[0]);
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0) dup2(devnull, 0);
-        for (const auto& [key, value] : extraEnv) {
-            if (value.empty()) unsetenv(key.c_str());
-            else setenv(key.c_str(), value.c_str(), 1);
+std::vector<std::string> holdsOfThisPlatform() {
+    const ProcessResult listed = runProcess({TH_FILE_HOLDER, "--list"});
+    std::vector<std::string> holds;
+    std::string line;
+    for (char c : listed.out) {
+        if (c == '\n') {
+            if (!line.empty()) holds.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += c;
         }
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
     }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    ProcessResult result;
-    std::thread errReader([&] { result.err = drain(errPipe[0]); });
-    result.out = drain(outPipe[0]);
-    errReader.join();
-    close(outPipe[0]);
-    close(errPipe[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
+    return holds;
 }
+
+HeldByAnotherProcess::HeldByAnotherProcess(const std::filesystem::path& file,
+                                           const std::string& hold)
+    : child_({TH_FILE_HOLDER, hold, utf8(file)}), holds_(child_.readLine() == "H") {}
+
+#ifdef TH_FAULT_INJECTION
+const bool kFaultInjection = true;
+void failNextWrite() { platform::testing::failNthCall(1, ENOSPC); }
+void stopFailing() { platform::testing::resetFaults(); }
+#else
+const bool kFaultInjection = false;
+void failNextWrite() {}
+void stopFailing() {}
+#endif
 
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args) {
     std::vector<std::string> argv = {TH_PYTHON, "-c", code};

@@ -3,8 +3,11 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "data/error.hpp"
 
@@ -34,6 +37,10 @@ private:
     std::filesystem::path path_;
 };
 
+// Paths as UTF-8 and back, the same on every platform (never through a narrow code page).
+std::string utf8(const std::filesystem::path& path);
+std::filesystem::path fromUtf8(const std::string& text);
+
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
@@ -48,6 +55,52 @@ struct ProcessResult {
 // Runs a program with arguments (no shell), capturing stdout and stderr.
 ProcessResult runProcess(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& extraEnv = {});
+
+// A program left running while a test needs it (a second program holding a table, say). Its
+// standard input stays open; it is closed, and the program awaited, when the object goes.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    // One line of its standard output without the line end; empty at its end.
+    std::string readLine();
+    // Closes its standard input and waits; returns its exit code.
+    int finish();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Every way this platform's programs hold a file (our table engine's exclusive and shared
+// opens first), as th_file_holder lists them.
+std::vector<std::string> holdsOfThisPlatform();
+
+// Another program (th_file_holder) holding a file in one of those ways until this object goes.
+class HeldByAnotherProcess {
+public:
+    HeldByAnotherProcess(const std::filesystem::path& file, const std::string& hold);
+    bool holds() const { return holds_; }
+
+private:
+    ChildProcess child_;
+    bool holds_;
+};
+
+// Debian's python3-dbfread and python3-dbf, the independent readers and writers, are Linux
+// programs: the tests that use them skip themselves where they are missing (Windows).
+#define TH_REQUIRE_PYTHON_READERS()                                   \
+    if (!::thq::test::kPythonReaders)                                 \
+    GTEST_SKIP() << "Debian's Python dBase readers run on Linux only"
+inline constexpr bool kPythonReaders = TH_PYTHON_READERS;
+
+// Test builds with the file adapter's fault injector (TH_FAULT_INJECTION): the next write
+// fails as on a full disk, until stopFailing().
+extern const bool kFaultInjection;
+void failNextWrite();
+void stopFailing();
 
 // Runs a Python snippet with the system's Python; the arguments follow as sys.argv[1:].
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args = {});

@@ -8,6 +8,7 @@
 #include "data/dbf_table.hpp"
 #include "data/error.hpp"
 #include "data/findings.hpp"
+#include "data/paths.hpp"
 #include "data/platform_file.hpp"
 #include "data/text.hpp"
 #include "data/work_folder.hpp"
@@ -54,15 +55,15 @@ Command parse(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (!operandsOnly && (arg == "-w" || arg == "--work-folder")) {
             if (i + 1 >= args.size()) throw UsageError{"falta la carpeta tras " + arg};
-            command.workFolder = std::filesystem::path(args[++i]);
+            command.workFolder = data::pathFromUtf8(args[++i]);
         } else if (!operandsOnly && arg.rfind("--work-folder=", 0) == 0) {
-            command.workFolder = std::filesystem::path(arg.substr(14));
+            command.workFolder = data::pathFromUtf8(arg.substr(14));
         } else if (!operandsOnly && arg == "--max-document-size") {
             if (i + 1 >= args.size()) throw UsageError{"falta el tamaño tras --max-document-size"};
             command.limits.maxDocumentBytes = megabytes(args[++i]);
         } else if (!operandsOnly && command.name == "import" && arg == "--report") {
             if (i + 1 >= args.size()) throw UsageError{"falta el archivo tras --report"};
-            command.report = std::filesystem::path(args[++i]);
+            command.report = data::pathFromUtf8(args[++i]);
         } else if (!operandsOnly && command.name == "check" && arg == "--format") {
             if (i + 1 >= args.size()) throw UsageError{"falta el formato tras --format"};
             const std::string format = args[++i];
@@ -86,17 +87,17 @@ Command parse(const std::vector<std::string>& args) {
 // A table name (PROFT) stands for its file in the work folder; anything naming a file
 // (a folder part or a .DBF ending) is taken as a path.
 std::filesystem::path dumpTarget(const Command& command) {
-    std::filesystem::path operand(command.operand);
-    const std::string extension = text::upperAscii(operand.extension().string());
+    const std::filesystem::path operand = data::pathFromUtf8(command.operand);
+    const std::string extension = text::upperAscii(data::utf8Of(operand.extension()));
     if (operand.has_parent_path() || extension == ".DBF") return operand;
-    return data::resolveWorkFolder(command.workFolder) / (command.operand + ".DBF");
+    return data::resolveWorkFolder(command.workFolder) / data::pathFromUtf8(command.operand + ".DBF");
 }
 
 int runExport(const Command& command, std::ostream& out, std::ostream& err) {
     exporter::ExportOptions options;
     options.limits = command.limits;
     const auto outcome =
-        exporter::runExport(command.operand, data::resolveWorkFolder(command.workFolder), options);
+        exporter::runExport(data::pathFromUtf8(command.operand), data::resolveWorkFolder(command.workFolder), options);
     if (outcome == exporter::ExportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;
@@ -114,7 +115,7 @@ std::string reportText(const Findings& findings) {
 int runImport(const Command& command, std::ostream& out, std::ostream& err) {
     Findings report;
     const auto result =
-        importer::runImport(command.operand, data::resolveWorkFolder(command.workFolder),
+        importer::runImport(data::pathFromUtf8(command.operand), data::resolveWorkFolder(command.workFolder),
                             command.report ? &report : nullptr, command.limits);
     if (result.outcome == importer::ImportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
@@ -128,7 +129,7 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err) {
 // Every problem the export would meet, one line each, the summary last.
 int runCheck(const Command& command, std::ostream& out, std::ostream& err) {
     Findings findings;
-    if (exporter::checkDocument(command.operand, findings, command.limits) ==
+    if (exporter::checkDocument(data::pathFromUtf8(command.operand), findings, command.limits) ==
         exporter::ExportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;

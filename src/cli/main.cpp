@@ -3,8 +3,11 @@
 #include <vector>
 
 #include "cli/cli.hpp"
+#include "data/platform_process.hpp"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return thq::cli::run(args, std::cout, std::cerr);
+    const thq::platform::ConsoleOutput console;
+    const int code = thq::cli::run(thq::platform::programArguments(argc, argv), std::cout, std::cerr);
+    std::cout.flush();
+    return code;
 }

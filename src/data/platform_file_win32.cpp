@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <cerrno>
 #include <random>
 #include <string>
@@ -429,26 +430,51 @@ CalendarDate localToday() {
 }  // namespace thq::platform
 
 
-#endif  // _WIN32
-
 namespace thq::platform {
 
-// A lock file that no one else may open and that Windows deletes when the handle closes, so
-// nothing stays behind in the work folder.
+// A folder is claimed through a named kernel object that carries the folder's identity (its
+// volume's serial number and its file index), so every path to the same folder meets the same
+// object and nothing is written into the folder. The object lives while a handle to it is
+// open: a claim ends with its holder, also when the holder is killed.
 FolderLock::FolderLock(const std::filesystem::path& folder) {
-    if (!isDirectory(folder)) fail(folder, "la carpeta no existe");
-    const auto lockPath = folder / ".transhoralis.lock";
-    HANDLE handle =
-        ::CreateFileW(apiPath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                      OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const HANDLE directory = ::CreateFileW(
+        apiPath(folder).c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (directory == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) {
-            throw InUseError(displayPath(folder));
-        }
-        failCode(lockPath, "no se puede crear", error);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            fail(folder, "la carpeta no existe");
+        failCode(folder, "no se puede abrir la carpeta", error);
     }
-    native_ = reinterpret_cast<std::intptr_t>(handle);
+    BY_HANDLE_FILE_INFORMATION identity{};
+    const bool known = ::GetFileInformationByHandle(directory, &identity) != 0;
+    const DWORD identityError = ::GetLastError();
+    ::CloseHandle(directory);
+    if (!known) failCode(folder, "no se puede bloquear la carpeta", identityError);
+    if ((identity.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        fail(folder, "la carpeta no existe");
+
+    // The global namespace lets users of other sessions on one machine meet too; where it is
+    // closed to us, the session's own namespace.
+    HANDLE claim = nullptr;
+    DWORD error = ERROR_SUCCESS;
+    for (const wchar_t* space : {L"Global", L"Local"}) {
+        wchar_t name[96];
+        std::swprintf(name, sizeof name / sizeof name[0], L"%ls\\transhoralis-%08lx-%08lx%08lx",
+                      space, static_cast<unsigned long>(identity.dwVolumeSerialNumber),
+                      static_cast<unsigned long>(identity.nFileIndexHigh),
+                      static_cast<unsigned long>(identity.nFileIndexLow));
+        claim = ::CreateMutexW(nullptr, FALSE, name);
+        error = ::GetLastError();
+        if (claim != nullptr || error != ERROR_ACCESS_DENIED) break;
+    }
+    if (claim == nullptr) failCode(folder, "no se puede bloquear la carpeta", error);
+    if (error == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(claim);
+        throw InUseError(displayPath(folder));
+    }
+    native_ = reinterpret_cast<std::intptr_t>(claim);
 }
 
 FolderLock::~FolderLock() {
@@ -456,3 +482,5 @@ FolderLock::~FolderLock() {
 }
 
 }  // namespace thq::platform
+
+#endif  // _WIN32

@@ -1,16 +1,13 @@
 #include "data/work_folder.hpp"
 
-#include <cstdlib>
-
 #include "data/platform_file.hpp"
+#include "data/platform_process.hpp"
 
 namespace thq::data {
 
 std::filesystem::path resolveWorkFolder(const std::optional<std::filesystem::path>& given) {
     if (given && !given->empty()) return *given;
-    if (const char* env = std::getenv("HTEMP"); env != nullptr && *env != '\0') {
-        return std::filesystem::path(env);
-    }
+    if (auto env = platform::environmentPath("HTEMP")) return *env;
     return platform::defaultWorkFolder();
 }
 

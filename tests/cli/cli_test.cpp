@@ -68,6 +68,7 @@ TEST(Cli, WorkFolderFromTheEnvironment) {
 
 // Every table of the sample school's export, read by dbfread, equals what `dump` shows.
 TEST(Cli, ExportedTablesReadTheSameInAnIndependentReader) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     ASSERT_EQ(transhoralis({"export", "-w", dir.path().string(), kSample}).exitCode, 0);
     const std::string compare = R"(

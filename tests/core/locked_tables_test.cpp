@@ -1,15 +1,12 @@
 // Tables held by another process: while a child process holds a work table, in any of the
 // ways a program can, an export or an import ends with an error that names the table and says
 // it is in use, and changes nothing.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "data/dbf_table.hpp"
 #include "data/error.hpp"
@@ -25,103 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using data::WorkTable;
-
-enum class Hold {
-    TableExclusive,   // our own table engine, exclusive
-    TableShared,      // our own table engine, shared
-    OfdWriteLock,     // an open-file-description write lock on the whole file
-    OfdReadLock,      // an open-file-description read lock
-    RecordWriteLock,  // a classic POSIX record lock (F_SETLK), owned by the process
-};
-
-const char* nameOf(Hold hold) {
-    switch (hold) {
-        case Hold::TableExclusive:
-            return "table engine, exclusive";
-        case Hold::TableShared:
-            return "table engine, shared";
-        case Hold::OfdWriteLock:
-            return "OFD write lock";
-        case Hold::OfdReadLock:
-            return "OFD read lock";
-        case Hold::RecordWriteLock:
-            return "POSIX record lock";
-    }
-    return "?";
-}
-
-constexpr Hold kHolds[] = {Hold::TableExclusive, Hold::TableShared, Hold::OfdWriteLock,
-                           Hold::OfdReadLock, Hold::RecordWriteLock};
-
-// In the child: takes the hold; true when it holds.
-bool take(Hold hold, const fs::path& file, data::DbfTable& table) {
-    switch (hold) {
-        case Hold::TableExclusive:
-        case Hold::TableShared:
-            table.open(hold == Hold::TableExclusive ? data::OpenMode::Exclusive
-                                                    : data::OpenMode::Shared);
-            return true;
-        case Hold::OfdWriteLock:
-        case Hold::OfdReadLock:
-        case Hold::RecordWriteLock: {
-            const bool write = hold != Hold::OfdReadLock;
-            const int descriptor = ::open(file.c_str(), write ? O_RDWR : O_RDONLY);
-            if (descriptor < 0) return false;
-            struct flock lock {};
-            lock.l_type = write ? F_WRLCK : F_RDLCK;
-            lock.l_whence = SEEK_SET;
-            return ::fcntl(descriptor, hold == Hold::RecordWriteLock ? F_SETLK : F_OFD_SETLK,
-                           &lock) == 0;  // the descriptor stays open until the child ends
-        }
-    }
-    return false;
-}
-
-// A child process that holds a file until this object goes away.
-class HeldByAnotherProcess {
-public:
-    HeldByAnotherProcess(const fs::path& file, Hold hold) {
-        int ready[2];
-        int release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0) throw std::runtime_error("pipe");
-        child_ = ::fork();
-        if (child_ < 0) throw std::runtime_error("fork");
-        if (child_ == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);
-            char status = 'F';
-            try {
-                data::DbfTable table(file);
-                if (take(hold, file, table)) status = 'H';
-                (void)!::write(ready[1], &status, 1);
-                char done = 0;
-                (void)!::read(release[0], &done, 1);  // until the parent closes its end
-            } catch (...) {
-                (void)!::write(ready[1], &status, 1);
-            }
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        release_ = release[1];
-        char status = 0;
-        holds_ = ::read(ready[0], &status, 1) == 1 && status == 'H';
-        ::close(ready[0]);
-    }
-    ~HeldByAnotherProcess() {
-        ::close(release_);
-        int status = 0;
-        ::waitpid(child_, &status, 0);
-    }
-    HeldByAnotherProcess(const HeldByAnotherProcess&) = delete;
-    HeldByAnotherProcess& operator=(const HeldByAnotherProcess&) = delete;
-    bool holds() const { return holds_; }
-
-private:
-    pid_t child_ = -1;
-    int release_ = -1;
-    bool holds_ = false;
-};
 
 std::string messageOf(const std::function<void()>& run) {
     try {
@@ -146,15 +46,15 @@ TEST(LockedTables, AnExportStopsAtATableAnotherProcessHolds) {
     for (const auto table : {WorkTable::Asignomt, WorkTable::Proft, WorkTable::Grupost,
                              WorkTable::Asigt, WorkTable::Diashorast}) {
         const fs::path file = data::tableFile(work, table);
-        for (const Hold hold : kHolds) {
-            SCOPED_TRACE(file.filename().string() + " held by " + nameOf(hold));
+        for (const std::string& hold : holdsOfThisPlatform()) {
+            SCOPED_TRACE(utf8(file.filename()) + " held by " + hold);
             std::string message;
             {
                 HeldByAnotherProcess holder(file, hold);
                 ASSERT_TRUE(holder.holds());
                 message = messageOf([&] { exporter::runExport(document, work); });
             }
-            EXPECT_NE(message.find(file.string() + ": está en uso"), std::string::npos) << message;
+            EXPECT_NE(message.find(utf8(file) + ": está en uso"), std::string::npos) << message;
             EXPECT_EQ(snapshotFolder(work), before);
         }
     }
@@ -181,15 +81,15 @@ TEST(LockedTables, AnImportStopsAtATableAnotherProcessHolds) {
     for (const auto table : {WorkTable::Soluc, WorkTable::Grupost, WorkTable::Proft,
                              WorkTable::Asignomt2, WorkTable::Diashorast}) {
         const fs::path file = data::tableFile(work, table);
-        for (const Hold hold : kHolds) {
-            SCOPED_TRACE(file.filename().string() + " held by " + nameOf(hold));
+        for (const std::string& hold : holdsOfThisPlatform()) {
+            SCOPED_TRACE(utf8(file.filename()) + " held by " + hold);
             std::string message;
             {
                 HeldByAnotherProcess holder(file, hold);
                 ASSERT_TRUE(holder.holds());
                 message = messageOf([&] { importer::runImport(document, work); });
             }
-            EXPECT_NE(message.find(file.string() + ": está en uso"), std::string::npos) << message;
+            EXPECT_NE(message.find(utf8(file) + ": está en uso"), std::string::npos) << message;
             EXPECT_EQ(snapshotFolder(work), tables);
             EXPECT_EQ(snapshotFolder(docs), documents);
         }

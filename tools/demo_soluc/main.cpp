@@ -2,18 +2,23 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "data/error.hpp"
+#include "data/paths.hpp"
+#include "data/platform_process.hpp"
 #include "data/text.hpp"
 #include "data/work_folder.hpp"
 #include "demo_soluc/demo_solution.hpp"
 
 int main(int argc, char** argv) {
+    const thq::platform::ConsoleOutput console;
+    const std::vector<std::string> args = thq::platform::programArguments(argc, argv);
     std::optional<std::filesystem::path> folder;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if ((arg == "-w" || arg == "--work-folder") && i + 1 < argc) {
-            folder = argv[++i];
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if ((arg == "-w" || arg == "--work-folder") && i + 1 < args.size()) {
+            folder = thq::data::pathFromUtf8(args[++i]);
         } else {
             std::cerr << "Uso: horalia-demo-soluc [-w CARPETA]\n"
                          "Escribe en la carpeta de trabajo un SOLUC.DBF de demostración a partir\n"
