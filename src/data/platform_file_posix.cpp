@@ -155,7 +155,9 @@ File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode 
     struct stat info {};
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         closeQuietly(descriptor);
-        fail(path, "no es un archivo");
+        // The same words as on Windows for a folder; anything else that is no regular file
+        // (a device, a pipe) is named as such.
+        fail(path, S_ISDIR(info.st_mode) ? "es una carpeta, no un archivo" : "no es un archivo");
     }
     try {
         if (!lockShareMode(descriptor, share, path)) throw InUseError(displayPath(path));

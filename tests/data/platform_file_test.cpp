@@ -73,8 +73,8 @@ TEST(PlatformFile, ShareModesConflictWithinOneProcess) {
         std::string createMessage = errorOf([&] { File::create(path, c.opener); });
         if (c.conflicts) {
             EXPECT_EQ(createMessage, path.string() + ": está en uso por otro programa");
-            EXPECT_EQ(readFile(path), "data");
             holder.close();
+            EXPECT_EQ(readFile(path), "data");
             File::open(path, OpenIntent::ReadWrite, c.opener);  // free once the holder closes
         }
         writeFile(path, "data");
@@ -91,7 +91,7 @@ TEST(PlatformFile, OpenAndCreateNameWhatIsMissing) {
     const std::vector<Case> opens = {
         {dir / "NONE.DBF", "el archivo no existe"},
         {dir / "NOFOLDER" / "NONE.DBF", "la carpeta no existe"},
-        {dir / "SUB", "no es un archivo"},
+        {dir / "SUB", "es una carpeta, no un archivo"},
     };
     for (const auto& c : opens) {
         EXPECT_EQ(errorOf([&] { File::open(c.path, OpenIntent::ReadOnly, ShareMode::Shared); }),
