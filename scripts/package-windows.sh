@@ -29,7 +29,10 @@ done
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/$name"
-for program in "${programs[@]}"; do cp "$build/bin/$program" "$stage/$name/"; done
+# Shipped without their symbol tables.
+for program in "${programs[@]}"; do
+  x86_64-w64-mingw32-strip -o "$stage/$name/$program" "$build/bin/$program"
+done
 # Windows' own editors expect CRLF line ends.
 sed 's/$/\r/' "$root/packaging/windows/LEEME.txt" >"$stage/$name/LEEME.txt"
 notices="$(find "$deps/src" -maxdepth 2 -name Copyright -path '*libxml2-*' | head -n 1)"

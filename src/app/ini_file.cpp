@@ -1,6 +1,5 @@
 #include "app/ini_file.hpp"
 
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -106,7 +105,12 @@ std::string setIniValue(std::string_view iniText, std::string_view section, std:
     if (!sectionStart) {
         for (const Line& line : lines) appendLine(line.body, line.end);
         if (!lines.empty() && lines.back().end.empty()) out += newLine;
-        out += "[" + std::string(section) + "]" + newLine + keyLine + newLine;
+        out += '[';
+        out += section;
+        out += ']';
+        out += newLine;
+        out += keyLine;
+        out += newLine;
         return out;
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -125,23 +129,30 @@ std::string setIniValue(std::string_view iniText, std::string_view section, std:
     return out;
 }
 
+namespace {
+
+// The whole file through the file adapter, whose errors name the file and say why (a folder
+// in its place, a file in use...).
+std::string readWholeFile(const std::filesystem::path& file) {
+    platform::File in = platform::File::open(file, platform::OpenIntent::ReadOnly,
+                                             platform::ShareMode::Shared);
+    std::string text(static_cast<std::size_t>(in.size()), '\0');
+    text.resize(in.readAt(0, text.data(), text.size()));
+    return text;
+}
+
+}  // namespace
+
 void writeIniValue(const std::filesystem::path& file, std::string_view section,
                    std::string_view key, std::string_view value) {
-    const std::string failure = "Unable to write to " + platform::displayPath(file);
     try {
-        std::string current;
-        if (std::filesystem::exists(file)) {
-            std::ifstream in(file, std::ios::binary);
-            if (!in) throw Error(failure);
-            current.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            if (in.bad()) throw Error(failure);
-        }
+        std::error_code ignored;
+        const std::string current =
+            std::filesystem::exists(file, ignored) ? readWholeFile(file) : std::string();
         platform::writeFileAtomically(file, setIniValue(current, section, key, value));
-    } catch (const Error& error) {
-        if (error.what() == failure) throw;
-        throw Error(failure, error.what());
     } catch (const std::exception& error) {
-        throw Error(failure, error.what());
+        // The system's own words go with it as the detail.
+        throw Error("Unable to write to " + platform::displayPath(file), error.what());
     }
 }
 

@@ -17,7 +17,8 @@ Direction requestedRun(const std::vector<std::string>& parameters) {
 }
 
 std::uint32_t hostHandleOf(std::string_view parameter) {
-    const std::string withPrefix = "$" + std::string(parameter);
+    std::string withPrefix = "$";
+    withPrefix += parameter;
     return static_cast<std::uint32_t>(text::toInt32(text::utf8ToCp1252(withPrefix)));
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "data/paths.hpp"
+
 namespace thq::app::help {
 namespace {
 
@@ -22,6 +24,11 @@ struct Routing {
     HelpSystem system;
     std::shared_ptr<HtmlHelpViewer> viewer;
 };
+
+// A name in the executable's folder, joined as the platform joins paths.
+std::string inExecutableFolder(const std::string& name) {
+    return data::utf8Of(std::filesystem::path("/opt/th") / name);
+}
 
 TEST(HelpRouting, ChmTest) {
     const struct {
@@ -90,7 +97,7 @@ TEST(HelpRouting, SelectorChoices) {
 
 TEST(HelpRouting, RequestsBecomeHtmlHelpCalls) {
     Routing routing;
-    const std::string file = "/opt/th/QUELVA.chm";  // the executable's folder in front
+    const std::string file = inExecutableFolder("QUELVA.chm");
 
     routing.system.showTableOfContents();         // two viewers: the selector picks the HTML one
     routing.system.showContext(3, "QUELVA.chm");  // WinHelp declines through its tester
@@ -135,7 +142,7 @@ TEST(HelpRouting, CurrentHelpFile) {
         std::string application;
         std::string current;
     } cases[] = {
-        {"QUELVA.chm", "/opt/th/QUELVA.chm"},
+        {"QUELVA.chm", inExecutableFolder("QUELVA.chm")},
         {"/otra/carpeta/AYUDA.CHM", "/otra/carpeta/AYUDA.CHM"},
         {"", ""},
     };
