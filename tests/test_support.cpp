@@ -114,6 +114,24 @@ ProcessResult runPython(const std::string& code, const std::vector<std::string>&
     return runProcess(argv);
 }
 
+std::filesystem::path copySampleDocument(const std::filesystem::path& folder) {
+    const auto target = folder / "horario.xml";
+    std::filesystem::copy_file(sourceDir() / "samples" / "ies-sierra-de-la-vega.xml", target,
+                               std::filesystem::copy_options::overwrite_existing);
+    return target;
+}
+
+std::filesystem::path writeFailingDocument(const std::filesystem::path& folder) {
+    const auto target = folder / "malo.xml";
+    writeFile(target,
+              "<SERVICIO><SALIDAS><listasal seq='MATERIAS'><listasal><salida>M</salida>"
+              "<salida>n</salida><salida>C</salida><salida>K</salida><salida>90.5</salida>"
+              "</listasal></listasal><listasal seq='CURSOS'><listasal><salida>K</salida>"
+              "<salida/></listasal></listasal><listasal seq='GRUPOS'><listasal><salida>G</salida>"
+              "<salida>1A</salida><salida>K</salida></listasal></listasal></SALIDAS></SERVICIO>");
+    return target;
+}
+
 std::filesystem::path testDataDir() { return TH_TEST_DATA_DIR; }
 std::filesystem::path sourceDir() { return TH_SOURCE_DIR; }
 std::filesystem::path binDir() { return TH_BIN_DIR; }

@@ -52,6 +52,13 @@ ProcessResult runProcess(const std::vector<std::string>& argv,
 // Runs a Python snippet with the system's Python; the arguments follow as sys.argv[1:].
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args = {});
 
+// The sample school's document (samples/ies-sierra-de-la-vega.xml) copied into `folder` as
+// horario.xml; returns the copy's path.
+std::filesystem::path copySampleDocument(const std::filesystem::path& folder);
+// A small document, malo.xml in `folder`, whose export stops at a subject's hours:
+// "'90.5' no es un valor entero válido".
+std::filesystem::path writeFailingDocument(const std::filesystem::path& folder);
+
 std::filesystem::path testDataDir();  // tests/fixtures
 std::filesystem::path sourceDir();    // the checkout
 std::filesystem::path binDir();       // build/bin

@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <fstream>
 
 namespace thq::app {
 
@@ -82,18 +81,7 @@ void MessageBoxPresenter::showError(const std::string& text, const std::string& 
     makeErrorBox(text, detail)->exec();
 }
 
-// --- Test hooks -------------------------------------------------------------------------
-
-void MessageLog::append(const std::string& line) {
-    std::ofstream out(file_, std::ios::binary | std::ios::app);
-    out << line << '\n';
-}
-
-void MessageLog::showMessage(const std::string& text) { append("mensaje: " + text); }
-
-void MessageLog::showError(const std::string& text, const std::string& detail) {
-    append("error: " + text + (detail.empty() ? "" : " | " + detail));
-}
+// --- The chooser and presenter the process uses -----------------------------------------
 
 std::unique_ptr<DocumentChooser> makeChooser(QWidget* owner,
                                              const std::filesystem::path& workFolder) {

@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
     {
         TMForm MForm(std::move(services));
         MForm.show();
-        if (!MForm.isClosed()) exitCode = QApplication::exec();
+        if (!MForm.controller().isClosed()) exitCode = QApplication::exec();
     }
     helpSystem->shutdown();
     return exitCode;

@@ -9,11 +9,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
+#include <QThread>
 
-#include "app/status_file.hpp"
-#include "data/error.hpp"
-#include "data/text.hpp"
-#include "import/import_run.hpp"
+#include "app/dialogs.hpp"
 
 #ifndef TH_APP_VERSION
 #define TH_APP_VERSION "1.0.0"
@@ -23,22 +21,6 @@ namespace thq::app {
 namespace {
 
 constexpr const char* kHelpContextProperty = "helpContext";
-
-// The application-wide busy cursor for as long as a run's steps work.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { restore(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-    void restore() {
-        if (shown_) QApplication::restoreOverrideCursor();
-        shown_ = false;
-    }
-
-private:
-    bool shown_ = true;
-};
 
 QFont labelFont() {
     QFont font(QStringLiteral("Arial"), 12);
@@ -65,6 +47,16 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
+FormSettings settingsOf(const FormServices& services) {
+    FormSettings settings;
+    settings.parameters = services.parameters;
+    settings.executableFolder = services.executableFolder;
+    settings.workFolder = services.workFolder;
+    settings.help = services.help;
+    settings.exportOptions = services.exportHooks;
+    return settings;
+}
+
 }  // namespace
 
 QColor colourFromNumber(std::uint32_t bgr) {
@@ -88,7 +80,17 @@ void GradientPanel::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), gradient);
 }
 
-TMForm::TMForm(FormServices services) : services_(std::move(services)) {
+TMForm::TMForm(FormServices services)
+    : services_(std::move(services)),
+      ownChooser_(services_.chooser != nullptr
+                      ? nullptr
+                      : std::make_unique<XmlFileChooser>(this, services_.workFolder)),
+      ownMessages_(services_.messages != nullptr ? nullptr
+                                                 : std::make_unique<MessageBoxPresenter>()),
+      ownEmbedder_(services_.embedder != nullptr ? nullptr : makePlatformEmbedder()),
+      controller_(settingsOf(services_), *this,
+                  services_.chooser != nullptr ? *services_.chooser : *ownChooser_,
+                  services_.messages != nullptr ? *services_.messages : *ownMessages_) {
     setObjectName(QStringLiteral("MForm"));
     // A dialog-style window of fixed size: no minimise or maximise buttons, no dragging.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -102,8 +104,8 @@ TMForm::TMForm(FormServices services) : services_(std::move(services)) {
     setProperty(kHelpContextProperty, kHelpContext);
     buildLayout();
 
-    FormCreate();
-    if (!embedded_) {
+    controller_.FormCreate();
+    if (!controller_.isEmbedded()) {
         // Centred on the screen.
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->geometry();
@@ -112,6 +114,8 @@ TMForm::TMForm(FormServices services) : services_(std::move(services)) {
         }
     }
 }
+
+TMForm::~TMForm() { setBusyCursor(false); }
 
 void TMForm::buildLayout() {
     constexpr std::uint32_t kUpperFrom = 8246265, kWhite = 0xFFFFFF, kUpperTo = 14544639;
@@ -157,123 +161,25 @@ void TMForm::buildLayout() {
     version->setStyleSheet(QStringLiteral("color: #ff0000;"));
     version->setGeometry(8, 72, 213, 13);
 
-    connect(exportButton, &QPushButton::clicked, this, [this] { BExportarClick(); });
-    connect(importButton, &QPushButton::clicked, this, [this] { BImportarClick(); });
+    connect(exportButton, &QPushButton::clicked, this, [this] { controller_.BExportarClick(); });
+    connect(importButton, &QPushButton::clicked, this, [this] { controller_.BImportarClick(); });
     connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
-    connect(helpButton, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(helpButton, &QPushButton::clicked, this, [this] { controller_.Button1Click(); });
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     f1->setContext(Qt::WindowShortcut);
     connect(f1, &QShortcut::activated, this, [this] { helpForFocus(); });
 }
 
-void TMForm::FormCreate() {
-    transformStatus_ = 0;
-    try {
-        const std::optional<std::uint32_t> host = hostWindowOf(services_.parameters);
-        if (!host) return;
-        if (services_.embedder != nullptr) {
-            const EmbedResult result = services_.embedder->embed(*this, *host);
-            embedded_ = result.embedded;
-            if (!result.embedded && !result.problem.empty()) showError(result.problem, {});
-        }
-        launchParamCount_ = static_cast<std::int32_t>(services_.parameters.size());
-    } catch (const Error& error) {
-        showError(error.what(), error.detail());
-    }
-}
-
-void TMForm::FormShow() {
-    if (services_.parameters.size() != 2) return;
-    if (directionOf(services_.parameters[0]) == Direction::Import) BImportarClick();
-    if (directionOf(services_.parameters[0]) == Direction::Export) BExportarClick();
-}
-
-void TMForm::FormClose() {
-    if (launchParamCount_ != 2) return;
-    try {
-        writeTransformStatus(statusFilePath(services_.executableFolder), transformStatus_);
-    } catch (const Error& error) {
-        // Reported, but the window still closes: otherwise it could never be closed.
-        showError(error.what(), error.detail());
-    }
-}
-
-void TMForm::BExportarClick() { run(Direction::Export); }
-void TMForm::BImportarClick() { run(Direction::Import); }
-
-void TMForm::Button1Click() {
-    if (services_.help == nullptr) return;
-    services_.help->setApplicationHelpFile(kHelpFile);
-    services_.help->setWindowHandle(static_cast<std::uintptr_t>(winId()));
-    services_.help->showTableOfContents();
-}
-
 void TMForm::helpForFocus() {
-    if (services_.help == nullptr) return;
     QWidget* widget = QApplication::focusWidget();
     if (widget == nullptr || window() != widget->window()) widget = this;
     for (; widget != nullptr; widget = widget->parentWidget()) {
         const QVariant context = widget->property(kHelpContextProperty);
         if (context.isValid()) {
-            services_.help->setWindowHandle(static_cast<std::uintptr_t>(winId()));
-            services_.help->showContext(context.toInt(), services_.help->applicationHelpFile());
+            controller_.F1Help(context.toInt());
             return;
         }
     }
-}
-
-void TMForm::run(Direction direction) {
-    if (services_.chooser != nullptr) {
-        if (auto chosen = services_.chooser->choose()) currentDocumentPath_ = std::move(*chosen);
-    }
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(currentDocumentPath_, ignored)) {
-        missingDocument();
-        return;
-    }
-    bool completed = false;
-    {
-        BusyCursor busy;
-        try {
-            if (direction == Direction::Export) {
-                completed = exporter::runExport(currentDocumentPath_, services_.workFolder,
-                                                services_.exportHooks) ==
-                            exporter::ExportOutcome::Completed;
-            } else {
-                completed =
-                    importer::runImport(currentDocumentPath_, services_.workFolder).outcome ==
-                    importer::ImportOutcome::Completed;
-            }
-        } catch (const Error& error) {
-            busy.restore();
-            showError(error.what(), error.detail());
-            return;
-        } catch (const std::exception& error) {
-            busy.restore();
-            showError(error.what(), {});
-            return;
-        }
-    }
-    if (!completed) {  // the document went away after the test above
-        missingDocument();
-        return;
-    }
-    transformStatus_ = 1;
-    if (services_.messages != nullptr) services_.messages->showMessage(kCompletedMessage);
-    if (launchParamCount_ == 2) close();
-}
-
-void TMForm::missingDocument() {
-    if (services_.messages != nullptr) services_.messages->showMessage(kMissingMessage);
-    if (launchParamCount_ == 2) {
-        transformStatus_ = -1;
-        close();
-    }
-}
-
-void TMForm::showError(const std::string& message, const std::string& detail) {
-    if (services_.messages != nullptr)
-        services_.messages->showError(text::errorBoxText(message), detail);
 }
 
 void TMForm::setVisible(bool visible) {
@@ -281,16 +187,48 @@ void TMForm::setVisible(bool visible) {
         // The show handler runs before the window is first drawn; a hosted run that closes
         // the window leaves it unshown.
         showHandled_ = true;
-        FormShow();
-        if (closed_) return;
+        controller_.FormShow();
+        if (controller_.isClosed()) return;
     }
     QWidget::setVisible(visible);
 }
 
 void TMForm::closeEvent(QCloseEvent* event) {
-    FormClose();
-    closed_ = true;
+    controller_.FormClose();
     event->accept();
+}
+
+EmbedResult TMForm::embedInHost(std::uint32_t hostHandle) {
+    WindowEmbedder& embedder = services_.embedder != nullptr ? *services_.embedder : *ownEmbedder_;
+    return embedder.embed(*this, hostHandle);
+}
+
+void TMForm::setBusyCursor(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void TMForm::repaintNow() {
+    // Painted at once, without a turn of the message loop (no click can start anything).
+    if (isVisible()) repaint();
+}
+
+std::uintptr_t TMForm::nativeHandle() const { return static_cast<std::uintptr_t>(winId()); }
+
+void TMForm::closeWindow() { close(); }
+
+void TMForm::endProgram() {
+    // Qt ends its loop by itself only when the last top-level window closes, and an embedded
+    // window is none: without this the program would live on, unseen, after a hosted close.
+    // Before the loop runs there is nothing to end: the program entry does not start it for a
+    // window closed at show, and asking for an exit with no loop running would make the next
+    // loop, a message box's, return at once.
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 }  // namespace thq::app

@@ -1,31 +1,19 @@
 #pragma once
-// MainForm: the one main window `TMForm` and its handlers. The window holds the state the
-// runs share: the mode (`LaunchParamCount`), the completion status (`TransformStatus`) and
-// the document most recently confirmed in the chooser (`CurrentDocumentPath`).
+// MainForm on Qt Widgets: the one main window `TMForm` as the user sees it. It builds the
+// layout, forwards its events to the FormController that holds the behaviour (the run modes,
+// the runs, the status file, hosted closing, help) and answers the controller's calls.
 #include <QWidget>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/help_routing.hpp"
-#include "app/interaction.hpp"
+#include "app/form_controller.hpp"
+#include "app/form_view.hpp"
 #include "app/platform_window.hpp"
-#include "app/run_modes.hpp"
-#include "export/export_run.hpp"
-
-class QPushButton;
-class QLabel;
 
 namespace thq::app {
-
-inline constexpr int kClientWidth = 632;
-inline constexpr int kClientHeight = 266;
-inline constexpr int kHelpContext = 3;
-inline constexpr const char* kHelpFile = "QUELVA.chm";
-inline constexpr const char* kCaption = "Exportar e importar datos entre Horalia y Quelva ";
-inline constexpr const char* kCompletedMessage = "Proceso finalizado";
-inline constexpr const char* kMissingMessage = "No existe archivo";
 
 // Colour numbers hold blue in the high, green in the middle and red in the low byte.
 QColor colourFromNumber(std::uint32_t bgr);
@@ -43,7 +31,9 @@ private:
     QColor colours_[3];
 };
 
-// What the window is given by the program entry (or by a test).
+// What the window is given by the program entry (or by a test). A chooser, presenter or
+// embedder left out is the real one: the Qt chooser, the message boxes, the platform's
+// embedder.
 struct FormServices {
     std::vector<std::string> parameters;     // command-line parameters, UTF-8
     std::filesystem::path executableFolder;  // where the status file lives
@@ -52,50 +42,46 @@ struct FormServices {
     MessagePresenter* messages = nullptr;    // message and error boxes
     WindowEmbedder* embedder = nullptr;      // hosted mode's platform adapter
     help::HelpSystem* help = nullptr;        // the application's help system
-    exporter::ExportOptions exportHooks;       // observers of the export steps
+    exporter::ExportOptions exportHooks;     // observers of the export steps
 };
 
-class TMForm final : public QWidget {
+class TMForm final : public QWidget, public FormView {
 public:
-    // Builds the window and runs `FormCreate`. The services must outlive the window.
+    // Builds the window and runs the creation handler. The services must outlive the window.
     explicit TMForm(FormServices services);
+    ~TMForm() override;
+    TMForm(const TMForm&) = delete;
+    TMForm& operator=(const TMForm&) = delete;
 
-    // Handlers.
-    void FormCreate();
-    void FormShow();
-    void FormClose();
-    void BExportarClick();
-    void BImportarClick();
-    void Button1Click();
-    // F1: help for the context of the focused control.
-    void helpForFocus();
+    FormController& controller() { return controller_; }
+    const FormController& controller() const { return controller_; }
 
-    std::int32_t LaunchParamCount() const { return launchParamCount_; }
-    std::int32_t TransformStatus() const { return transformStatus_; }
-    const std::filesystem::path& CurrentDocumentPath() const { return currentDocumentPath_; }
-    // True once the window has been closed (by a run, BClose or the system).
-    bool isClosed() const { return closed_; }
-    // True when hosted mode put the window inside the host window.
-    bool isEmbedded() const { return embedded_; }
-
+    // The first show runs the show handler before the window is first drawn.
     void setVisible(bool visible) override;
+
+    // FormView.
+    EmbedResult embedInHost(std::uint32_t hostHandle) override;
+    void setBusyCursor(bool busy) override;
+    void repaintNow() override;
+    std::uintptr_t nativeHandle() const override;
+    void closeWindow() override;
+    void endProgram() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildLayout();
-    void run(Direction direction);
-    void missingDocument();
-    void showError(const std::string& message, const std::string& detail);
+    // F1: help for the context of the focused control.
+    void helpForFocus();
 
     FormServices services_;
-    std::int32_t launchParamCount_ = 0;
-    std::int32_t transformStatus_ = 0;
-    std::filesystem::path currentDocumentPath_;
-    bool embedded_ = false;
+    std::unique_ptr<DocumentChooser> ownChooser_;
+    std::unique_ptr<MessagePresenter> ownMessages_;
+    std::unique_ptr<WindowEmbedder> ownEmbedder_;
+    FormController controller_;
     bool showHandled_ = false;
-    bool closed_ = false;
+    bool busy_ = false;
 };
 
 }  // namespace thq::app

@@ -4,18 +4,12 @@
 // window id under X11).
 #include <cstdint>
 #include <memory>
-#include <string>
+
+#include "app/form_view.hpp"
 
 class QWidget;
 
 namespace thq::app {
-
-struct EmbedResult {
-    bool embedded = false;
-    // Why the window stays stand-alone, for the user; empty when there is nothing the
-    // user could do about it.
-    std::string problem;
-};
 
 class WindowEmbedder {
 public:

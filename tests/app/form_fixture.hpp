@@ -72,7 +72,7 @@ struct FormFixture {
         services.messages = &messages;
         services.embedder = &embedder;
     }
-    // Builds the window (FormCreate runs) and shows it (FormShow runs).
+    // Builds the window (the creation handler runs) and shows it (the show handler runs).
     app::TMForm& showForm() {
         form = std::make_unique<app::TMForm>(services);
         form->show();
@@ -96,10 +96,5 @@ struct FormFixture {
     FormServices services;
     std::unique_ptr<app::TMForm> form;
 };
-
-// The sample school's document, copied into the fixture's folder.
-std::filesystem::path sampleDocument(const thq::test::TempDir& dir);
-// A document on which the export fails: a course's hours do not convert.
-std::filesystem::path failingDocument(const thq::test::TempDir& dir);
 
 }  // namespace thq::app::test

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 
 #include "test_support.hpp"
 
@@ -75,45 +76,70 @@ bool waitFor(Condition condition, std::chrono::milliseconds timeout) {
     return condition();
 }
 
-TEST(HostedWindowXvfb, ExportInsideAHostWindowLeavesStatusOne) {
-    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-    if (xvfb.isEmpty()) GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
-    const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
-    const QString xprop = QStandardPaths::findExecutable("xprop");
-    const QString xdotool = QStandardPaths::findExecutable("xdotool");
-    ASSERT_FALSE(xwininfo.isEmpty() || xprop.isEmpty() || xdotool.isEmpty())
-        << "x11-utils and xdotool are needed with Xvfb (scripts/install-deps.sh)";
+// An X server, a host window on it and a copy of the tool in a folder of its own.
+class HostedWindowXvfb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        if (xvfb.isEmpty()) GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
+        xwininfo = QStandardPaths::findExecutable("xwininfo");
+        xprop = QStandardPaths::findExecutable("xprop");
+        xdotool = QStandardPaths::findExecutable("xdotool");
+        ASSERT_FALSE(xwininfo.isEmpty() || xprop.isEmpty() || xdotool.isEmpty())
+            << "x11-utils and xdotool are needed with Xvfb (scripts/install-deps.sh)";
+
+        std::filesystem::create_directories(dir / "bin");
+        std::filesystem::create_directories(dir / "HTEMP");
+        std::filesystem::copy_file(TH_APP_EXECUTABLE, tool());
+
+        server = std::make_unique<Child>(
+            xvfb, QStringList{"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+            QProcessEnvironment::systemEnvironment());
+        const QString display = server->firstLine(20s);
+        ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
+
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", ":" + display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.remove("TRANSHORALIS_TEST_MESSAGES");
+        if (!env.contains("LSAN_OPTIONS")) env.insert("LSAN_OPTIONS", TH_LSAN_OPTIONS);
+        host = std::make_unique<Child>(TH_HOST_WINDOW_HELPER, QStringList{}, env);
+        hostId = host->firstLine(60s);
+        ASSERT_FALSE(hostId.isEmpty()) << "the host window did not start";
+        hostWindow = "0x" + hostId.toLower();
+    }
+
+    std::filesystem::path tool() const { return dir / "bin" / "TransHoralisQuelva"; }
+
+    // The tool started by "the timetable program" with these parameters, from another folder
+    // than its own, its chooser answered with `document`.
+    std::unique_ptr<Child> startTool(const QStringList& parameters,
+                                     const std::filesystem::path& document) {
+        QProcessEnvironment toolEnv = env;
+        toolEnv.insert("HTEMP", QString::fromStdString((dir / "HTEMP").string()));
+        toolEnv.insert("TRANSHORALIS_TEST_CHOOSER", QString::fromStdString(document.string()));
+        return std::make_unique<Child>(QString::fromStdString(tool().string()), parameters, toolEnv,
+                                       QString::fromStdString(dir.path().string()));
+    }
+
+    // The tool's window among the host's children; empty when it is not there (yet).
+    QString embeddedForm() {
+        return windowIdWith(run(xwininfo, {"-children", "-id", hostWindow}, env),
+                            "\"Exportar e importar datos entre Horalia y Quelva \"");
+    }
 
     thq::test::TempDir dir;
-    std::filesystem::create_directories(dir / "bin");
-    std::filesystem::create_directories(dir / "HTEMP");
-    const auto tool = dir / "bin" / "TransHoralisQuelva";
-    std::filesystem::copy_file(TH_APP_EXECUTABLE, tool);
-    const auto document = dir / "horario.xml";
-    std::filesystem::copy_file(thq::test::sourceDir() / "samples" / "ies-sierra-de-la-vega.xml",
-                               document);
+    QString xwininfo, xprop, xdotool;
+    QProcessEnvironment env;
+    std::unique_ptr<Child> server;
+    std::unique_ptr<Child> host;
+    QString hostId, hostWindow;
+};
 
-    Child server(xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-                 QProcessEnvironment::systemEnvironment());
-    const QString display = server.firstLine(20s);
-    ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", ":" + display);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.remove("TRANSHORALIS_TEST_MESSAGES");
-    if (!env.contains("LSAN_OPTIONS")) env.insert("LSAN_OPTIONS", TH_LSAN_OPTIONS);
-    Child host(TH_HOST_WINDOW_HELPER, {}, env);
-    const QString hostId = host.firstLine(60s);
-    ASSERT_FALSE(hostId.isEmpty()) << "the host window did not start";
-    const QString hostWindow = "0x" + hostId.toLower();
-
-    QProcessEnvironment toolEnv = env;
-    toolEnv.insert("HTEMP", QString::fromStdString((dir / "HTEMP").string()));
-    toolEnv.insert("TRANSHORALIS_TEST_CHOOSER", QString::fromStdString(document.string()));
-    // Started from another folder: the status file goes beside the executable all the same.
-    Child transformer(QString::fromStdString(tool.string()), {"exportar", hostId}, toolEnv,
-                      QString::fromStdString(dir.path().string()));
+TEST_F(HostedWindowXvfb, ExportInsideAHostWindowLeavesStatusOne) {
+    const auto document = thq::test::copySampleDocument(dir.path());
+    const std::unique_ptr<Child> started = startTool({"exportar", hostId}, document);
+    Child& transformer = *started;
 
     // The run ends with "Proceso finalizado" in the message box, captioned with the title.
     QString messageBox;
@@ -128,10 +154,9 @@ TEST(HostedWindowXvfb, ExportInsideAHostWindowLeavesStatusOne) {
         << transformer.process().readAllStandardError().toStdString();
 
     // Meanwhile the window stands inside the host, as its child, without border.
-    const QString children = run(xwininfo, {"-children", "-id", hostWindow}, env);
-    const QString form =
-        windowIdWith(children, "\"Exportar e importar datos entre Horalia y Quelva \"");
-    ASSERT_FALSE(form.isEmpty()) << children.toStdString();
+    const QString form = embeddedForm();
+    ASSERT_FALSE(form.isEmpty())
+        << run(xwininfo, {"-children", "-id", hostWindow}, env).toStdString();
     EXPECT_TRUE(run(xwininfo, {"-children", "-id", form}, env)
                     .contains(QRegularExpression("Parent window id: " + hostWindow + "\\b")));
     const QString hints = run(xprop, {"-id", form, "_MOTIF_WM_HINTS"}, env);
@@ -151,6 +176,32 @@ TEST(HostedWindowXvfb, ExportInsideAHostWindowLeavesStatusOne) {
               "[Transformadores]\r\nTransformado=1\r\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "Horalia.ini"));
     EXPECT_TRUE(std::filesystem::exists(dir / "HTEMP" / "PROFT.DBF"));
+}
+
+// Closed with Salir in hosted mode, the tool writes the status as it stands and ends: the
+// timetable program waits for it to end.
+TEST_F(HostedWindowXvfb, SalirInsideAHostWindowEndsTheProgram) {
+    const std::unique_ptr<Child> started =
+        startTool({"exportr", hostId}, thq::test::copySampleDocument(dir.path()));
+    Child& transformer = *started;
+    QString form;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            form = embeddedForm();
+            return !form.isEmpty() && run(xwininfo, {"-id", form}, env).contains("IsViewable");
+        },
+        120s))
+        << "the window did not appear in the host; tool stderr: "
+        << transformer.process().readAllStandardError().toStdString();
+
+    // Salir stands at 256, 32 in the lower panel, which starts 168 down the window.
+    run(xdotool, {"mousemove", "--sync", "--window", form, "300", "212", "click", "1"}, env);
+    ASSERT_TRUE(transformer.process().waitForFinished(60000)) << "the tool did not end";
+    EXPECT_EQ(transformer.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(transformer.process().exitCode(), 0)
+        << transformer.process().readAllStandardError().toStdString();
+    EXPECT_EQ(thq::test::readFile(dir / "bin" / "Horalia.ini"),
+              "[Transformadores]\r\nTransformado=0\r\n");
 }
 
 }  // namespace
