@@ -17,7 +17,9 @@ Direction requestedRun(const std::vector<std::string>& parameters) {
 }
 
 std::uint32_t hostHandleOf(std::string_view parameter) {
-    const std::string withPrefix = "$" + std::string(parameter);
+    // Built by appending: GCC 12 reports a false -Wrestrict for "$" + std::string(...).
+    std::string withPrefix(1, '$');
+    withPrefix += parameter;
     return static_cast<std::uint32_t>(text::toInt32(text::utf8ToCp1252(withPrefix)));
 }
 
