@@ -68,8 +68,9 @@ start_tool() {
     cp "$bin/TransHoralisQuelva.exe" "$case_dir/bin/"
     cp "$root/samples/ies-sierra-de-la-vega.xml" "$case_dir/HTEMP/quelva/horario.xml"
     # Started from another folder: the status file still goes beside the executable.
-    (cd "$session_dir" && HTEMP="$(windows_path "$case_dir/HTEMP")" \
-        exec wine "$case_dir/bin/TransHoralisQuelva.exe" "$@" </dev/null >/dev/null 2>&1) &
+    (cd "$session_dir" && HTEMP="$(windows_path "$case_dir/HTEMP")" WINEDEBUG="$tool_debug" \
+        exec wine "$case_dir/bin/TransHoralisQuelva.exe" "$@" </dev/null >/dev/null \
+        2>"$case_dir/tool.err") &
     tool_pid=$!
 }
 
@@ -117,13 +118,42 @@ click_salir() {
     xdotool mousemove $xy click 1
 }
 
-press_alt_s() {
-    # A click beside the buttons gives the embedded window the keyboard.
+# A click beside the buttons gives the embedded window the keyboard (its first button).
+click_beside_buttons() {
     local l t r b
     read -r l t r b <<<"$(probe_field '$1 == "'"$form"'"' 8)"
     xdotool mousemove $((l + 300)) $((t + 90)) click 1
     sleep 0.5
+}
+
+press_alt_s() {
+    click_beside_buttons
     xdotool key alt+s
+}
+
+# Tab visits the buttons in order (Aceptar, Aceptar, Salir); Enter presses the focused one.
+tab_to_salir_and_enter() {
+    click_beside_buttons
+    xdotool key Tab
+    xdotool key Tab
+    xdotool key Return
+}
+
+# The help calls as wine's HTML Help control logs them.
+help_called() { grep -q "QUELVA.chm.*command=$1, data=$2" "$case_dir/tool.err"; }
+
+# F1 asks for the topic of context 3, "F1 Ayuda" for the table of contents, of QUELVA.chm
+# beside the executable; then Salir.
+ask_for_help() {
+    click_beside_buttons
+    xdotool key F1
+    wait_until 20 help_called HH_HELP_CONTEXT 3 || fail "F1 no pidió la ayuda del contexto 3"
+    local xy
+    xy="$(button_centre 'F1 Ayuda')" || { fail "no se encuentra el botón F1 Ayuda"; return; }
+    # shellcheck disable=SC2086
+    xdotool mousemove $xy click 1
+    wait_until 20 help_called HH_DISPLAY_TOC 0 || fail "\"F1 Ayuda\" no pidió el índice de la ayuda"
+    click_salir
 }
 
 close_host() { wine "$bin/th_window_probe.exe" close "$host" >/dev/null 2>&1; }
@@ -211,12 +241,14 @@ check_ending() {
 
 # name | direction | what the user does | status in Horalia.ini | tables left
 cases='
-salir          | exportr  | click_salir       |  0 | 0
-alt-s          | exportr  | press_alt_s       |  0 | 0
-cierre-sistema | exportr  | close_tool_window |  0 | 0
-sin-anfitriona | exportr  | close_host        |  0 | 0
-exportacion    | exportar | choose_sample     |  1 | 8
-cancelada      | exportar | cancel_chooser    | -1 | 0
+salir          | exportr  | click_salir            |  0 | 0
+alt-s          | exportr  | press_alt_s            |  0 | 0
+tab-intro      | exportr  | tab_to_salir_and_enter |  0 | 0
+cierre-sistema | exportr  | close_tool_window      |  0 | 0
+sin-anfitriona | exportr  | close_host             |  0 | 0
+ayuda          | exportr  | ask_for_help           |  0 | 0
+exportacion    | exportar | choose_sample          |  1 | 8
+cancelada      | exportar | cancel_chooser         | -1 | 0
 '
 only="${TH_WINDOW_CASES:-}"
 while IFS='|' read -r case_name direction action status tables; do
@@ -229,6 +261,9 @@ while IFS='|' read -r case_name direction action status tables; do
     mkdir -p "$case_dir"
     case_ok=1
     form=""
+    # The help case reads what wine's HTML Help control logs.
+    tool_debug=-all
+    [ "$action" = ask_for_help ] && tool_debug=trace+htmlhelp
     if ! start_host; then
         fail "la ventana anfitriona no arrancó"
         failed=$((failed + 1))
