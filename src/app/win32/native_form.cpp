@@ -173,6 +173,9 @@ NativeForm::NativeForm(HINSTANCE instance) : instance_(instance) {
 }
 
 NativeForm::~NativeForm() {
+    // The controller may be gone already: a window still standing now goes without it.
+    controller_ = nullptr;
+    messages_ = nullptr;
     if (window_ != nullptr) DestroyWindow(window_);
     for (HFONT font : {windowFont_, panelFont_, versionFont_})
         if (font != nullptr) DeleteObject(font);

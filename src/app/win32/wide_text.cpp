@@ -28,9 +28,5 @@ std::string narrow(std::wstring_view utf16) {
     return out;
 }
 
-std::filesystem::path pathFromUtf8(std::string_view utf8) {
-    return std::filesystem::path(widen(utf8));
-}
-
 }  // namespace thq::app::win32
 #endif  // _WIN32

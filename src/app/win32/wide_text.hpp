@@ -2,7 +2,6 @@
 // The one crossing between the UTF-8 texts of the core and the UTF-16 of the Windows API:
 // every text the window hands to Windows or takes from it passes here, once.
 #ifdef _WIN32
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,9 +11,6 @@ namespace thq::app::win32 {
 std::wstring widen(std::string_view utf8);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string narrow(std::wstring_view utf16);
-
-// A path given in UTF-8 (std::filesystem would read the bytes in the ANSI code page).
-std::filesystem::path pathFromUtf8(std::string_view utf8);
 
 }  // namespace thq::app::win32
 #endif  // _WIN32
