@@ -79,6 +79,15 @@ form_is_embedded() {
     [ -n "$form" ]
 }
 
+# A handle that names no window: the window stands alone, with its frame.
+form_stands_alone() {
+    local style
+    form="$(probe_field '$7 == "TransHoralisQuelvaMForm"' 1)"
+    [ -n "$form" ] || return 1
+    style=$((0x$(probe_field '$1 == "'"$form"'"' 5)))
+    ! ((style & WS_CHILD)) && ((style & WS_CAPTION))
+}
+
 # The tool's button with this caption, as "x y" of its centre on the screen.
 button_centre() {
     local rect
@@ -239,23 +248,26 @@ check_ending() {
     fi
 }
 
-# name | direction | what the user does | status in Horalia.ini | tables left
+# name | direction | handle | what the user does | status in Horalia.ini | tables left
+# ("anfitriona": the host window's handle)
 cases='
-salir          | exportr  | click_salir            |  0 | 0
-alt-s          | exportr  | press_alt_s            |  0 | 0
-tab-intro      | exportr  | tab_to_salir_and_enter |  0 | 0
-cierre-sistema | exportr  | close_tool_window      |  0 | 0
-sin-anfitriona | exportr  | close_host             |  0 | 0
-ayuda          | exportr  | ask_for_help           |  0 | 0
-exportacion    | exportar | choose_sample          |  1 | 8
-cancelada      | exportar | cancel_chooser         | -1 | 0
+salir          | exportr  | anfitriona | click_salir            |  0 | 0
+alt-s          | exportr  | anfitriona | press_alt_s            |  0 | 0
+tab-intro      | exportr  | anfitriona | tab_to_salir_and_enter |  0 | 0
+cierre-sistema | exportr  | anfitriona | close_tool_window      |  0 | 0
+sin-anfitriona | exportr  | anfitriona | close_host             |  0 | 0
+ayuda          | exportr  | anfitriona | ask_for_help           |  0 | 0
+sin-ventana    | exportr  | FFFFFF0    | click_salir            |  0 | 0
+exportacion    | exportar | anfitriona | choose_sample          |  1 | 8
+cancelada      | exportar | anfitriona | cancel_chooser         | -1 | 0
 '
 only="${TH_WINDOW_CASES:-}"
-while IFS='|' read -r case_name direction action status tables; do
+while IFS='|' read -r case_name direction handle action status tables; do
     case_name="$(echo "$case_name" | xargs)"
     [ -n "$case_name" ] || continue
     [ -z "$only" ] || [[ " $only " == *" $case_name "* ]] || continue
-    direction="$(echo "$direction" | xargs)" action="$(echo "$action" | xargs)"
+    direction="$(echo "$direction" | xargs)" handle="$(echo "$handle" | xargs)"
+    action="$(echo "$action" | xargs)"
     status="$(echo "$status" | xargs)" tables="$(echo "$tables" | xargs)"
     case_dir="$session_dir/$case_name"
     mkdir -p "$case_dir"
@@ -269,14 +281,17 @@ while IFS='|' read -r case_name direction action status tables; do
         failed=$((failed + 1))
         continue
     fi
-    start_tool "$direction" "$host"
-    if [ "$direction" = exportr ]; then
+    [ "$handle" = anfitriona ] && handle="$host"
+    start_tool "$direction" "$handle"
+    if [ "$direction" = exportr ] && [ "$handle" = "$host" ]; then
         # No run starts: the window shows itself inside the host at once.
         if wait_until 60 form_is_embedded; then
             check_embedding
         else
             fail "la ventana no apareció dentro de la anfitriona"
         fi
+    elif [ "$direction" = exportr ]; then
+        wait_until 60 form_stands_alone || fail "la ventana no apareció aparte, con su marco"
     fi
     "$action"
     check_ending "$status" "$tables"
