@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# The awk conditions below are single-quoted on purpose, with shell values spliced in.
+# shellcheck disable=SC2016
 # End to end under wine and Xvfb: the Windows build's window started by "the timetable
 # program" inside a host window, driven through the window system with xdotool.
 #   tests/win32_window/hosted_window_test.sh [WINDOWS_BUILD_DIR]   (default build-windows)
@@ -201,11 +203,13 @@ check_embedding() {
     read -r fl ft fr fb <<<"$(cut -f8 <<<"$line")"
     host_client="$(probe_field '$1 == "'"$host"'"' 9)"
     read -r hl ht hr hb <<<"$host_client"
-    [ $((fr - fl)) -eq 632 ] && [ $((fb - ft)) -eq 266 ] ||
+    if [ $((fr - fl)) -ne 632 ] || [ $((fb - ft)) -ne 266 ]; then
         fail "tamaño $((fr - fl))x$((fb - ft)), se esperaba 632x266"
+    fi
     # Centred in the host's client area.
-    [ "$fl" -eq $((hl + (hr - hl - 632) / 2)) ] && [ "$ft" -eq $((ht + (hb - ht - 266) / 2)) ] ||
+    if [ "$fl" -ne $((hl + (hr - hl - 632) / 2)) ] || [ "$ft" -ne $((ht + (hb - ht - 266) / 2)) ]; then
         fail "posición ($fl, $ft) en un área cliente $host_client: no está centrada"
+    fi
     # Every button where the layout puts it, relative to the window.
     local caption expected rect bl bt br bb
     while IFS='|' read -r caption expected; do

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run the Windows build's window under wine: an Xvfb display
 # of their own, a wine prefix made once and kept (WINEPREFIX, by default the Windows
 # build's wine/ folder), and cleanup of both when the script ends.
@@ -22,7 +23,8 @@ wine_session_start() {
         echo "Xvfb no arrancó" >&2
         return 1
     fi
-    export DISPLAY=":$(head -n 1 "$session_dir/display")"
+    DISPLAY=":$(head -n 1 "$session_dir/display")"
+    export DISPLAY
 
     export WINEPREFIX="${TH_WINEPREFIX:-$build/wine}"
     export WINEDEBUG=-all
