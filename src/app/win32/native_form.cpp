@@ -227,8 +227,9 @@ bool NativeForm::create() {
                 DeleteMenu(menu, item, MF_BYCOMMAND);
         }
     }
-    // The host may go away without destroying this window (its process killed, a host
-    // that only hides its windows): the window then closes as if the user had closed it.
+    // Destroying the host window normally takes this one with it (WM_DESTROY below). Should
+    // the host vanish and leave this window behind, or vanish before it was made (then it
+    // stands alone), the window closes as if the user had closed it.
     if (host_ != nullptr) SetTimer(window_, kHostWatchTimer, kHostWatchMilliseconds, nullptr);
     return true;
 }
