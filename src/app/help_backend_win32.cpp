@@ -1,49 +1,86 @@
-// HTML Help on Windows: "HtmlHelpA" of "HHCtrl.ocx", loaded when the backend is made and
-// unloaded with it. A missing library or entry makes every call do nothing.
+// HTML Help on Windows: the entry "HtmlHelpA" of "HHCtrl.ocx", loaded when the backend is
+// made and unloaded with it. A missing library or entry makes every call do nothing.
 #ifdef _WIN32
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 #include "app/help_backend.hpp"
-#include "data/text.hpp"
+#include "app/win32/wide_text.hpp"
 
 namespace thq::app::help {
 namespace {
 
-using HtmlHelpEntry = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+using HtmlHelpAnsiEntry = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+using HtmlHelpWideEntry = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+
+// A text in the system's ANSI code page, or none when a character has no place there (a
+// help file in a folder named outside the code page).
+std::optional<std::string> toAnsi(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    BOOL lossy = FALSE;
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr,
+                                         0, nullptr, &lossy);
+    if (size <= 0 || lossy) return std::nullopt;
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, out.data(), size,
+                        nullptr, &lossy);
+    if (lossy) return std::nullopt;
+    return out;
+}
 
 class HtmlHelpControl final : public HtmlHelpBackend {
 public:
     HtmlHelpControl() {
-        library_ = LoadLibraryA("HHCtrl.ocx");
-        if (library_ != nullptr)
-            entry_ = reinterpret_cast<HtmlHelpEntry>(GetProcAddress(library_, "HtmlHelpA"));
+        library_ = LoadLibraryW(L"HHCtrl.ocx");
+        if (library_ == nullptr) return;
+        // GetProcAddress hands back a generic function pointer; the entries' real types are
+        // the ones above.
+        ansi_ = reinterpret_cast<HtmlHelpAnsiEntry>(
+            reinterpret_cast<void*>(GetProcAddress(library_, "HtmlHelpA")));
+        wide_ = reinterpret_cast<HtmlHelpWideEntry>(
+            reinterpret_cast<void*>(GetProcAddress(library_, "HtmlHelpW")));
     }
     ~HtmlHelpControl() override {
-        entry_ = nullptr;
+        ansi_ = nullptr;
+        wide_ = nullptr;
         if (library_ != nullptr) FreeLibrary(library_);
     }
     HtmlHelpControl(const HtmlHelpControl&) = delete;
     HtmlHelpControl& operator=(const HtmlHelpControl&) = delete;
 
     void htmlHelp(const HtmlHelpCall& call) override {
-        if (entry_ == nullptr) return;
+        if (ansi_ == nullptr) return;
         const UINT command = static_cast<UINT>(call.command);
         if (call.command == HtmlHelpCommand::CloseAll) {
-            entry_(nullptr, nullptr, command, 0);
+            ansi_(nullptr, nullptr, command, 0);
             return;
         }
-        // The ANSI entry takes texts in the system's code page.
-        const std::string file = text::utf8ToCp1252(call.file);
-        const std::string keyword = text::utf8ToCp1252(call.keyword);
-        const DWORD_PTR data = call.command == HtmlHelpCommand::DisplayIndex
-                                   ? reinterpret_cast<DWORD_PTR>(keyword.c_str())
-                                   : static_cast<DWORD_PTR>(call.number);
-        entry_(reinterpret_cast<HWND>(call.window), file.c_str(), command, data);
+        const HWND owner = reinterpret_cast<HWND>(call.window);
+        const std::wstring file = win32::widen(call.file);
+        const std::wstring keyword = win32::widen(call.keyword);
+        const bool withKeyword = call.command == HtmlHelpCommand::DisplayIndex;
+        // The ANSI entry takes texts in the system's code page. A file or keyword that the
+        // code page cannot hold goes to the entry's UTF-16 twin instead of arriving garbled.
+        const std::optional<std::string> ansiFile = toAnsi(file);
+        const std::optional<std::string> ansiKeyword = toAnsi(keyword);
+        if (ansiFile && ansiKeyword) {
+            const DWORD_PTR data = withKeyword ? reinterpret_cast<DWORD_PTR>(ansiKeyword->c_str())
+                                               : static_cast<DWORD_PTR>(call.number);
+            ansi_(owner, ansiFile->c_str(), command, data);
+        } else if (wide_ != nullptr) {
+            const DWORD_PTR data = withKeyword ? reinterpret_cast<DWORD_PTR>(keyword.c_str())
+                                               : static_cast<DWORD_PTR>(call.number);
+            wide_(owner, file.c_str(), command, data);
+        }
     }
 
 private:
     HMODULE library_ = nullptr;
-    HtmlHelpEntry entry_ = nullptr;
+    HtmlHelpAnsiEntry ansi_ = nullptr;
+    HtmlHelpWideEntry wide_ = nullptr;
 };
 
 }  // namespace

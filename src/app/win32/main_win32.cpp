@@ -1,0 +1,135 @@
+// TransHoralisQuelva on Windows: the native window over the export and import runs.
+//
+// Started without parameters it is a stand-alone window. Started by the timetable program
+// with the direction and the host window's handle ("exportar 1A2B"), it shows itself inside
+// the host, runs at once, closes when done and leaves the status in Horalia.ini beside the
+// executable. The test hooks of app/test_hooks.hpp stand in for the chooser and the boxes.
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/form_controller.hpp"
+#include "app/help_backend.hpp"
+#include "app/help_routing.hpp"
+#include "app/test_hooks.hpp"
+#include "app/win32/native_dialogs.hpp"
+#include "app/win32/native_form.hpp"
+#include "app/win32/wide_text.hpp"
+#include "data/error.hpp"
+#include "data/text.hpp"
+#include "data/work_folder.hpp"
+
+namespace {
+
+using namespace thq::app;
+
+// The parameters after the program's name, as the user gave them (UTF-16, then UTF-8).
+std::vector<std::string> commandLineParameters() {
+    std::vector<std::string> parameters;
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr) return parameters;
+    for (int i = 1; i < count; ++i) parameters.push_back(win32::narrow(arguments[i]));
+    LocalFree(arguments);
+    return parameters;
+}
+
+std::filesystem::path executableFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return std::filesystem::current_path();
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return std::filesystem::path(path).parent_path();
+}
+
+std::optional<std::wstring> environmentVariable(const std::string& name) {
+    const wchar_t* value = _wgetenv(win32::widen(name).c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::wstring(value);
+}
+
+// The work folder as the command line finds it: HTEMP, read as UTF-16 so that any folder
+// name works, else the platform's default.
+std::filesystem::path workFolder() {
+    const std::optional<std::wstring> htemp = environmentVariable("HTEMP");
+    if (htemp && !htemp->empty())
+        return thq::data::resolveWorkFolder(std::filesystem::path(*htemp));
+    return thq::data::resolveWorkFolder(std::nullopt);
+}
+
+std::unique_ptr<DocumentChooser> makeChooser(const FormView& owner,
+                                             const std::filesystem::path& folder) {
+    if (const auto answer = environmentVariable(kChooserHookVariable)) {
+        if (answer->empty()) return std::make_unique<PresetChooser>(std::nullopt);
+        return std::make_unique<PresetChooser>(std::filesystem::path(*answer));
+    }
+    return std::make_unique<win32::OpenFileChooser>(owner, folder);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The help routing starts first, as the rest of the program relies on it being there.
+    const std::filesystem::path programFolder = executableFolder();
+    help::HelpSystem helpSystem(programFolder);
+    help::installHelpRouting(helpSystem, help::makePlatformHelpBackend({}));
+    helpSystem.setApplicationHelpFile(kHelpFile);
+
+    const std::filesystem::path folder = workFolder();
+    win32::NativeForm form(instance);
+    const std::unique_ptr<DocumentChooser> chooser = makeChooser(form, folder);
+    std::unique_ptr<MessagePresenter> messages;
+    if (const auto log = environmentVariable(kMessagesHookVariable))
+        messages = std::make_unique<MessageLog>(std::filesystem::path(*log));
+    else
+        messages = std::make_unique<win32::MessageBoxes>(form);
+
+    FormSettings settings;
+    settings.parameters = commandLineParameters();
+    settings.executableFolder = programFolder;
+    settings.workFolder = folder;
+    settings.help = &helpSystem;
+    FormController controller(std::move(settings), form, *chooser, *messages);
+    form.attach(controller, *messages);
+
+    int exitCode = 0;
+    controller.FormCreate();
+    if (!form.create()) {
+        messages->showError(
+            "No se pudo crear la ventana (error " + std::to_string(GetLastError()) + ").", {});
+        controller.FormClose();
+        exitCode = 1;
+    } else {
+        // The show handler runs before the window is first drawn; a hosted run that ends
+        // closes the window before it ever appears.
+        try {
+            controller.FormShow();
+        } catch (const thq::Error& error) {
+            messages->showError(thq::text::errorBoxText(error.what()), error.detail());
+        } catch (const std::exception& error) {
+            messages->showError(thq::text::errorBoxText(error.what()), {});
+        }
+        if (!controller.isClosed()) {
+            form.show();
+            exitCode = form.runMessageLoop();
+        }
+    }
+    helpSystem.shutdown();
+    return exitCode;
+}
+#endif  // _WIN32
