@@ -21,7 +21,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 
 packages=(cmake ninja-build pkg-config dpkg-dev googletest
           mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix wine wine64
-          xvfb xdotool zip)
+          xvfb xdotool zip fonts-wine fonts-liberation)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds for Windows (scripts/build-windows.sh) and runs the Windows tests under wine: the
-# test programs through ctest, the window's end-to-end test under Xvfb, and a byte-for-byte
-# comparison of the Windows and Linux programs on the sample and on generated documents
-# (the Linux programs from build/, built here when missing).
+# test programs through ctest, a byte-for-byte comparison of the Windows and Linux programs
+# on the sample and on generated documents (the Linux programs from build/, built here when
+# missing), and the native window's end-to-end test under Xvfb.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${TH_WINDOWS_BUILD_DIR:-$root/build-windows}"
@@ -29,3 +29,7 @@ if [ ! -x "$linux_build/bin/transhoralis" ] || [ ! -x "$linux_build/bin/horalia-
   cmake --build "$linux_build" -j2 --target transhoralis horalia-demo-soluc
 fi
 "$root/tests/windows/compare_outputs.sh" "$linux_build/bin" "$build/bin" "${TH_COMPARE_DOCUMENTS:-8}"
+
+echo "== La ventana de Windows, de principio a fin (wine en Xvfb)"
+wineserver -k 2>/dev/null || true
+"$root/tests/win32_window/hosted_window_test.sh" "$build"
