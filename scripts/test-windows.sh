@@ -15,7 +15,7 @@ export WINEPREFIX="$build/wine"
 export WINEDEBUG=-all
 export WINEARCH=win64
 mkdir -p "$WINEPREFIX"
-wineserver -p
+wineserver -p 2>/dev/null || true  # one may be running already
 trap 'wineserver -k 2>/dev/null || true' EXIT
 # The first call makes the prefix; its services must not hold a pipe of ours.
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true

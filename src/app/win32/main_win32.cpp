@@ -6,8 +6,6 @@
 // executable. The test hooks of app/test_hooks.hpp stand in for the chooser and the boxes.
 #ifdef _WIN32
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
 
 #include <cstdlib>
 #include <exception>
@@ -24,23 +22,13 @@
 #include "app/win32/native_form.hpp"
 #include "app/win32/wide_text.hpp"
 #include "data/error.hpp"
+#include "data/platform_process.hpp"
 #include "data/text.hpp"
 #include "data/work_folder.hpp"
 
 namespace {
 
 using namespace thq::app;
-
-// The parameters after the program's name, as the user gave them (UTF-16, then UTF-8).
-std::vector<std::string> commandLineParameters() {
-    std::vector<std::string> parameters;
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments == nullptr) return parameters;
-    for (int i = 1; i < count; ++i) parameters.push_back(win32::narrow(arguments[i]));
-    LocalFree(arguments);
-    return parameters;
-}
 
 std::filesystem::path executableFolder() {
     std::wstring path(MAX_PATH, L'\0');
@@ -63,15 +51,6 @@ std::optional<std::wstring> environmentVariable(const std::string& name) {
     return std::wstring(value);
 }
 
-// The work folder as the command line finds it: HTEMP, read as UTF-16 so that any folder
-// name works, else the platform's default.
-std::filesystem::path workFolder() {
-    const std::optional<std::wstring> htemp = environmentVariable("HTEMP");
-    if (htemp && !htemp->empty())
-        return thq::data::resolveWorkFolder(std::filesystem::path(*htemp));
-    return thq::data::resolveWorkFolder(std::nullopt);
-}
-
 std::unique_ptr<DocumentChooser> makeChooser(const FormView& owner,
                                              const std::filesystem::path& folder) {
     if (const auto answer = environmentVariable(kChooserHookVariable)) {
@@ -90,7 +69,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     help::installHelpRouting(helpSystem, help::makePlatformHelpBackend({}));
     helpSystem.setApplicationHelpFile(kHelpFile);
 
-    const std::filesystem::path folder = workFolder();
+    // HTEMP is read as UTF-16, so any folder name works.
+    const std::filesystem::path folder = thq::data::resolveWorkFolder(std::nullopt);
     win32::NativeForm form(instance);
     const std::unique_ptr<DocumentChooser> chooser = makeChooser(form, folder);
     std::unique_ptr<MessagePresenter> messages;
@@ -100,7 +80,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         messages = std::make_unique<win32::MessageBoxes>(form);
 
     FormSettings settings;
-    settings.parameters = commandLineParameters();
+    settings.parameters = thq::platform::programArguments(0, nullptr);  // from UTF-16
     settings.executableFolder = programFolder;
     settings.workFolder = folder;
     settings.help = &helpSystem;
