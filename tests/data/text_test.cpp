@@ -98,8 +98,9 @@ TEST(TextToInt32, RefusesEverythingElseNamingTheWholeText) {
             ADD_FAILURE() << "accepted as " << value;
         } catch (const ConversionError& e) {
             EXPECT_EQ(e.refusedText(), cp1252ToUtf8(text));
+            // Quoted with its control characters escaped (the tab and line feed above).
             EXPECT_EQ(std::string(e.what()),
-                      "'" + cp1252ToUtf8(text) + "' no es un valor entero válido");
+                      thq::text::quoted(cp1252ToUtf8(text)) + " no es un valor entero válido");
         }
     }
 }
