@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -52,7 +53,8 @@ std::map<std::string, std::string> snapshotFolder(const std::filesystem::path& f
     if (!std::filesystem::exists(folder)) return files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file()) {
-            files[std::filesystem::relative(entry.path(), folder).string()] = readFile(entry.path());
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                readFile(entry.path());
         } else if (entry.is_directory()) {
             files[std::filesystem::relative(entry.path(), folder).string() + "/"] = "";
         }
@@ -85,8 +87,10 @@ ProcessResult runProcess(const std::vector<std::string>& argv,
         int devnull = open("/dev/null", O_RDONLY);
         if (devnull >= 0) dup2(devnull, 0);
         for (const auto& [key, value] : extraEnv) {
-            if (value.empty()) unsetenv(key.c_str());
-            else setenv(key.c_str(), value.c_str(), 1);
+            if (value.empty())
+                unsetenv(key.c_str());
+            else
+                setenv(key.c_str(), value.c_str(), 1);
         }
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -106,6 +110,24 @@ ProcessResult runProcess(const std::vector<std::string>& argv,
     waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
+}
+
+int runInChild(const std::function<int()>& body) {
+    std::cout.flush();
+    std::cerr.flush();
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        int code = 125;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args) {

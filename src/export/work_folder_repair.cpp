@@ -116,15 +116,16 @@ public:
     explicit Repair(fs::path workFolder) : work_(std::move(workFolder)) {}
 
     std::vector<std::string> run() {
-        std::optional<SwapPlan> kept;  // a plan that has to stay for the next run
+        // The folders a plan names are dealt with as it says (and stay when it stays).
+        std::optional<SwapPlan> plan;
         if (journalExists(work_)) {
-            SwapPlan plan = readJournal(work_);
-            if (!resolve(plan)) kept = std::move(plan);
+            plan = readJournal(work_);
+            resolve(*plan);
         }
         for (const auto& entry : platform::listFolder(work_)) {
             const std::string name = entry.name.string();
             if (!name.starts_with(kOurPrefix) || name == kJournalName) continue;
-            if (kept && (name == kept->stagingName || name == kept->backupName)) continue;
+            if (plan && (name == plan->stagingName || name == plan->backupName)) continue;
             const fs::path path = work_ / entry.name;
             if (!entry.isFolder && platform::isTemporaryFileName(name)) {
                 // Held while a save is under way; removed only once its writer is gone.

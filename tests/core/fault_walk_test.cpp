@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -374,6 +375,107 @@ TEST_F(ExportFaultWalk, ADiskThatStopsWorkingNeverLosesAnOldTable) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Kills: the run stopped at its n-th call in a child process, nothing cleaned up, as a kill or
+// a power cut after that call leaves the files; then the next run on the folder.
+
+// Runs `action` in a child stopped at its n-th mutating call; true when it was stopped there,
+// false when it finished first (successfully).
+bool killedAt(std::size_t n, const std::function<void()>& action) {
+    const int code = runInChild([&] {
+        faults::stopAtNthCall(n);
+        action();
+        return 0;
+    });
+    EXPECT_TRUE(code == 0 || code == faults::kStoppedExitCode) << "the child ended with " << code;
+    return code == faults::kStoppedExitCode;
+}
+
+TEST_F(ExportFaultWalk, AKillAtAnyCallLeavesAFolderThatTheNextRunPutsInOrder) {
+    learnTheNewState();
+    std::size_t endedOld = 0;
+    std::size_t endedNew = 0;
+    std::size_t plansFound = 0;
+    for (std::size_t n = 1; n <= log_.size(); ++n) {
+        SCOPED_TRACE("killed at " + describe(log_, n));
+        restore(work_, oldBytes_);
+        ASSERT_TRUE(killedAt(n, [&] { exporter::runExport(document_, work_); }));
+        const bool planLeft = fs::exists(work_ / kJournal);
+        plansFound += planLeft ? 1 : 0;
+        // The next run: an import, a dump or another export begins with this.
+        const auto notices = exporter::repairWorkFolder(work_);
+        const Snapshot after = take(work_);
+        EXPECT_TRUE(after == old_ || after == new_) << "a mixed folder or leftovers";
+        (after == old_ ? endedOld : endedNew) += 1;
+        // Finishing or undoing is said; removing leftovers is not, and nothing is unexplained.
+        EXPECT_EQ(notices.size(), planLeft ? 1u : 0u);
+        for (const auto& notice : notices) {
+            EXPECT_NE(notice.find(after == old_ ? "se ha deshecho" : "se ha terminado"),
+                      std::string::npos)
+                << notice;
+        }
+    }
+    EXPECT_GT(endedOld, 0u);
+    EXPECT_GT(endedNew, 0u);
+    // A plan at every move and during the clearing away: seven old tables and an index moved
+    // aside, eight new tables moved in.
+    EXPECT_GT(plansFound, 16u);
+}
+
+TEST_F(ExportFaultWalk, ARepairKilledAtAnyCallIsFinishedByTheRunAfterIt) {
+    // The export killed in each kind of state its plan can describe: old tables half moved
+    // aside, new tables half moved in, old copies half cleared away. Each repair of that is
+    // killed in turn at every call it makes, and the run after it must end where an
+    // undisturbed repair ends.
+    learnTheNewState();
+    const auto callsWhere = [&](auto&& wanted) {
+        std::vector<std::size_t> found;
+        for (std::size_t i = 0; i < log_.size(); ++i) {
+            if (wanted(log_[i])) found.push_back(i + 1);
+        }
+        return found;
+    };
+    const auto inFolder = [](const faults::Call& call, const char* start) {
+        return call.subject.parent_path().filename().string().rfind(start, 0) == 0;
+    };
+    const auto asides = callsWhere([&](const faults::Call& call) {
+        return call.kind == CallKind::Rename && call.subject.parent_path() == work_;
+    });
+    const auto ins = callsWhere([&](const faults::Call& call) {
+        return call.kind == CallKind::Rename && inFolder(call, ".transhoralis-export-");
+    });
+    const auto clearing = callsWhere([&](const faults::Call& call) {
+        return call.kind == CallKind::Remove && inFolder(call, ".transhoralis-backup-");
+    });
+    ASSERT_GT(asides.size(), 2u);
+    ASSERT_GT(ins.size(), 2u);
+    ASSERT_GT(clearing.size(), 2u);
+    for (const std::size_t n :
+         {asides[asides.size() / 2], ins[ins.size() / 2], clearing[clearing.size() / 2]}) {
+        restore(work_, oldBytes_);
+        ASSERT_TRUE(killedAt(n, [&] { exporter::runExport(document_, work_); }));
+        ASSERT_TRUE(fs::exists(work_ / kJournal));
+        const Snapshot killed = snapshotFolder(work_);
+        std::size_t repairCalls = 0;
+        Snapshot repaired;
+        {
+            ArmedFault counting(0, 0);
+            exporter::repairWorkFolder(work_);
+            repairCalls = faults::callsSoFar();
+            repaired = take(work_);
+        }
+        EXPECT_TRUE(repaired == old_ || repaired == new_);
+        for (std::size_t m = 1; m <= repairCalls; ++m) {
+            SCOPED_TRACE("export killed at " + describe(log_, n) + ", its repair at call " +
+                         std::to_string(m));
+            restore(work_, killed);
+            ASSERT_TRUE(killedAt(m, [&] { exporter::repairWorkFolder(work_); }));
+            exporter::repairWorkFolder(work_);
+            EXPECT_EQ(take(work_), repaired);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
 // Import.
 
 class ImportFaultWalk : public ::testing::Test {
@@ -448,6 +550,46 @@ TEST_F(ImportFaultWalk, EveryFailingCallLeavesTheEarlierResultOrTheNewOne) {
             }
         }
     }
+}
+
+TEST_F(ImportFaultWalk, AKilledImportLeavesNothingThatTheNextImportDoesNotClearAway) {
+    writeFile(result_, "<SERVICIO><SALIDAS/></SERVICIO>\n");
+    const Snapshot old = snapshotFolder(docs_);
+    std::size_t calls = 0;
+    {
+        ArmedFault counting(0, 0);
+        importer::runImport(document_, work_);
+        calls = faults::callsSoFar();
+    }
+    const Snapshot fresh = snapshotFolder(docs_);
+    std::size_t temporariesLeft = 0;
+    for (std::size_t n = 1; n <= calls; ++n) {
+        SCOPED_TRACE("killed at call " + std::to_string(n));
+        restore(docs_, old);
+        ASSERT_TRUE(killedAt(n, [&] { importer::runImport(document_, work_); }));
+        const Snapshot killed = snapshotFolder(docs_);
+        // The earlier result, or the new one once the rename was made; perhaps a temporary.
+        EXPECT_TRUE(splitLeftovers(killed).kept == old || splitLeftovers(killed).kept == fresh);
+        temporariesLeft += splitLeftovers(killed).leftovers.size();
+        EXPECT_EQ(snapshotFolder(work_), tables_);
+        importer::runImport(document_, work_);
+        EXPECT_EQ(snapshotFolder(docs_), fresh);
+    }
+    EXPECT_GT(temporariesLeft, 0u) << "kills while the result is written leave its temporary";
+
+    // Earlier versions named their temporary after the result; a save under way right now
+    // (its temporary held by its writer) is left alone.
+    writeFile(docs_ / ".ResultadoHoralissierra.xml.tmp-0a1b2c3d4e", "half a result");
+    writeFile(docs_ / ".ResultadoHoralisotro.xml.tmp-0a1b2c3d4e", "someone else's");
+    platform::StagedFile underWay(docs_ / "otro.xml", "being saved");
+    importer::runImport(document_, work_);
+    const auto split = splitLeftovers(snapshotFolder(docs_));
+    EXPECT_EQ(split.kept, fresh);
+    ASSERT_EQ(split.leftovers.size(), 2u);
+    EXPECT_EQ(split.leftovers.count(".ResultadoHoralisotro.xml.tmp-0a1b2c3d4e"), 1u);
+    EXPECT_EQ(split.leftovers.rbegin()->second, "being saved");
+    underWay.commit();
+    EXPECT_EQ(readFile(docs_ / "otro.xml"), "being saved");
 }
 
 TEST_F(ImportFaultWalk, TheResultIsOnDiskBeforeItTakesItsName) {
