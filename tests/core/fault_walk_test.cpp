@@ -592,6 +592,33 @@ TEST_F(ImportFaultWalk, AKilledImportLeavesNothingThatTheNextImportDoesNotClearA
     EXPECT_EQ(readFile(docs_ / "otro.xml"), "being saved");
 }
 
+TEST_F(ImportFaultWalk, WithAReportEveryFailingCallLeavesTheEarlierResult) {
+    // The report is made ready with the result and put in place before it: whatever fails,
+    // the earlier result stays unless the run as a whole succeeded (or only the very last
+    // flush failed, after the result took its name).
+    writeFile(result_, "<SERVICIO><SALIDAS/></SERVICIO>\n");
+    const std::string earlier = readFile(result_);
+    importer::ImportOptions options;
+    options.reportFile = docs_ / "informe.txt";
+    std::size_t calls = 0;
+    {
+        ArmedFault counting(0, 0);
+        importer::runImport(document_, work_, options);
+        calls = faults::callsSoFar();
+    }
+    const std::string fresh = readFile(result_);
+    ASSERT_NE(fresh, earlier);
+    for (std::size_t n = 1; n <= calls; ++n) {
+        SCOPED_TRACE("EIO at call " + std::to_string(n));
+        writeFile(result_, earlier);
+        fs::remove(docs_ / "informe.txt");
+        ArmedFault fault(n, EIO);
+        EXPECT_NE(errorOf([&] { importer::runImport(document_, work_, options); }), "");
+        EXPECT_EQ(readFile(result_), n == calls ? fresh : earlier);
+        EXPECT_TRUE(splitLeftovers(snapshotFolder(docs_)).leftovers.empty());
+    }
+}
+
 TEST_F(ImportFaultWalk, TheResultIsOnDiskBeforeItTakesItsName) {
     ArmedFault counting(0, 0);
     importer::runImport(document_, work_);

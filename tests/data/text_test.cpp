@@ -296,6 +296,29 @@ TEST(TextCp1252, WellFormedUtf8IsRecognisedUpToTheLastCodePoint) {
     }
 }
 
+TEST(TextEscapeControls, LeavesNoCharacterThatMovesOrClearsTheTerminal) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Lengua castellana", "Lengua castellana"},
+        {"año 2º, 100 €", "año 2º, 100 €"},  // printable UTF-8 stays
+        {"a\nAVISO b", "a\\nAVISO b"},       // a line of its own
+        {"\r\t", "\\r\\t"},
+        {"\x1b[2J\x07"s, "\\x1B[2J\\x07"},  // escape, bell
+        {"a\0b"s, "a\\x00b"},
+        {"\x7f", "\\x7F"},
+        {"\xc2\x9b"
+         "2J",
+         "\\u009B2J"},                     // the one-byte CSI
+        {"\xe2\x80\xa8", "\\u2028"},       // line separator
+        {"\xff\xc3", "\\xFF\\xC3"},        // not UTF-8
+        {"C:\\datos\\n", "C:\\datos\\n"},  // a backslash stays
+    };
+    for (const auto& [raw, shown] : cases) {
+        EXPECT_EQ(escapeControls(raw), shown) << raw;
+        EXPECT_EQ(escapeControls(shown), shown) << "escaping twice changes nothing";
+    }
+    EXPECT_EQ(thq::text::quoted("O'NE\n"), "'O'NE\\n'");
+}
+
 TEST(TextQuoteFilterValue, DoublesInnerQuotes) {
     EXPECT_EQ(quoteFilterValue("O'NE"), "'O''NE'");
     EXPECT_EQ(quoteFilterValue(""), "''");
