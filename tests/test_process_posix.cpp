@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <iostream>
 #include <stdexcept>
 #include <thread>
 
@@ -105,6 +106,22 @@ int ChildProcess::finish() {
     impl_->exitCode = exitCodeOf(impl_->pid);
     impl_->pid = -1;
     return impl_->exitCode;
+}
+
+int runInChild(const std::function<int()>& body) {
+    std::cout.flush();
+    std::cerr.flush();
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        int code = 125;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        _exit(code);
+    }
+    return exitCodeOf(pid);
 }
 
 }  // namespace thq::test

@@ -102,6 +102,11 @@ extern const bool kFaultInjection;
 void failNextWrite();
 void stopFailing();
 
+// POSIX only (the tests that kill a run part-way through): runs `body` in a forked child of
+// this test process; returns what the child exits with (its
+// return value, or 128 + the signal that ended it). An exception ends the child with 125.
+int runInChild(const std::function<int()>& body);
+
 // Runs a Python snippet with the system's Python; the arguments follow as sys.argv[1:].
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args = {});
 

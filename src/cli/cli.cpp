@@ -1,6 +1,10 @@
 #include "cli/cli.hpp"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <new>
 #include <optional>
 #include <ostream>
 
@@ -13,6 +17,7 @@
 #include "data/text.hpp"
 #include "data/work_folder.hpp"
 #include "export/export_run.hpp"
+#include "export/work_folder_repair.hpp"
 #include "import/import_run.hpp"
 
 namespace thq::cli {
@@ -33,6 +38,23 @@ struct Command {
 struct UsageError {
     std::string message;
 };
+
+// The standard output could not take what the run wrote (a full disk, a closed pipe).
+struct OutputError {
+    int error = 0;  // the errno of the failed write, 0 when unknown
+};
+
+// Stops the run as soon as the output has failed: a dump of a large table or a long list of
+// findings is not produced for nothing.
+void requireOutput(std::ostream& out) {
+    if (!out) throw OutputError{errno};
+}
+
+// A folder or file name given as an option: empty is a mistake, never "the default".
+std::filesystem::path nonEmptyPath(const std::string& text, const std::string& option) {
+    if (text.empty()) throw UsageError{"el nombre tras " + option + " está vacío"};
+    return data::pathFromUtf8(text);
+}
 
 // A whole number of megabytes, 1 to 1048576 (1 TB).
 std::uint64_t megabytes(const std::string& text) {
@@ -55,15 +77,15 @@ Command parse(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (!operandsOnly && (arg == "-w" || arg == "--work-folder")) {
             if (i + 1 >= args.size()) throw UsageError{"falta la carpeta tras " + arg};
-            command.workFolder = data::pathFromUtf8(args[++i]);
+            command.workFolder = nonEmptyPath(args[++i], arg);
         } else if (!operandsOnly && arg.rfind("--work-folder=", 0) == 0) {
-            command.workFolder = data::pathFromUtf8(arg.substr(14));
+            command.workFolder = nonEmptyPath(arg.substr(14), "--work-folder=");
         } else if (!operandsOnly && arg == "--max-document-size") {
             if (i + 1 >= args.size()) throw UsageError{"falta el tamaño tras --max-document-size"};
             command.limits.maxDocumentBytes = megabytes(args[++i]);
         } else if (!operandsOnly && command.name == "import" && arg == "--report") {
             if (i + 1 >= args.size()) throw UsageError{"falta el archivo tras --report"};
-            command.report = data::pathFromUtf8(args[++i]);
+            command.report = nonEmptyPath(args[++i], arg);
         } else if (!operandsOnly && command.name == "check" && arg == "--format") {
             if (i + 1 >= args.size()) throw UsageError{"falta el formato tras --format"};
             const std::string format = args[++i];
@@ -93,9 +115,17 @@ std::filesystem::path dumpTarget(const Command& command) {
     return data::resolveWorkFolder(command.workFolder) / data::pathFromUtf8(command.operand + ".DBF");
 }
 
+// What the repair of the work folder has to tell goes to stderr, one notice a line.
+std::function<void(const std::string&)> noticesTo(std::ostream& err) {
+    return [&err](const std::string& notice) {
+        err << "Aviso: " << text::escapeControls(text::errorBoxText(notice)) << '\n';
+    };
+}
+
 int runExport(const Command& command, std::ostream& out, std::ostream& err) {
     exporter::ExportOptions options;
     options.limits = command.limits;
+    options.notice = noticesTo(err);
     const auto outcome =
         exporter::runExport(data::pathFromUtf8(command.operand), data::resolveWorkFolder(command.workFolder), options);
     if (outcome == exporter::ExportOutcome::MissingDocument) {
@@ -106,28 +136,44 @@ int runExport(const Command& command, std::ostream& out, std::ostream& err) {
     return kCompleted;
 }
 
-std::string reportText(const Findings& findings) {
-    std::string text;
-    for (const auto& finding : findings.list()) text += formatLine(finding) + '\n';
-    return text + summaryLine(findings) + '\n';
-}
-
 int runImport(const Command& command, std::ostream& out, std::ostream& err) {
+    const auto workFolder = data::resolveWorkFolder(command.workFolder);
+    if (command.report) {
+        if (auto overwritten =
+                importer::reportOverwrites(*command.report, command.operand, workFolder)) {
+            throw UsageError{
+                "el informe de --report no puede escribirse encima de lo que la "
+                "importación lee o escribe: " +
+                *overwritten};
+        }
+    }
     Findings report;
-    const auto result =
-        importer::runImport(data::pathFromUtf8(command.operand), data::resolveWorkFolder(command.workFolder),
-                            command.report ? &report : nullptr, command.limits);
+    importer::ImportOptions options;
+    options.report = command.report ? &report : nullptr;
+    options.reportFile = command.report;
+    options.limits = command.limits;
+    options.notice = noticesTo(err);
+    const auto result = importer::runImport(command.operand, workFolder, options);
     if (result.outcome == importer::ImportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;
     }
-    if (command.report) platform::writeFileAtomically(*command.report, reportText(report));
     out << kCompletedMessage << '\n';
     return kCompleted;
 }
 
 // Every problem the export would meet, one line each, the summary last.
 int runCheck(const Command& command, std::ostream& out, std::ostream& err) {
+    // The check does not read the work folder, but it is a run on it like the others: an
+    // interrupted export there is put right first. Should that fail, the check goes on.
+    try {
+        for (const auto& notice :
+             exporter::repairWorkFolder(data::resolveWorkFolder(command.workFolder))) {
+            noticesTo(err)(notice);
+        }
+    } catch (const Error& error) {
+        noticesTo(err)(error.what());
+    }
     Findings findings;
     if (exporter::checkDocument(data::pathFromUtf8(command.operand), findings, command.limits) ==
         exporter::ExportOutcome::MissingDocument) {
@@ -136,19 +182,31 @@ int runCheck(const Command& command, std::ostream& out, std::ostream& err) {
     }
     if (command.csv) {
         out << formatCsvHeader() << "\r\n";
-        for (const auto& finding : findings.list()) out << formatCsvLine(finding) << "\r\n";
+        for (const auto& finding : findings.list()) {
+            out << formatCsvLine(finding) << "\r\n";
+            requireOutput(out);
+        }
     } else {
-        for (const auto& finding : findings.list()) out << formatLine(finding) << '\n';
+        for (const auto& finding : findings.list()) {
+            out << formatLine(finding) << '\n';
+            requireOutput(out);
+        }
         out << summaryLine(findings) << '\n';
     }
     if (findings.count(Severity::Error) > 0) return kFailed;
     return findings.empty() ? kCompleted : kWarningsOnly;
 }
 
-int runDump(const Command& command, std::ostream& out) {
-    data::DbfTable table(dumpTarget(command));
+int runDump(const Command& command, std::ostream& out, std::ostream& err) {
+    const std::filesystem::path target = dumpTarget(command);
+    const std::filesystem::path folder = target.parent_path();
+    for (const auto& notice : exporter::repairWorkFolder(folder.empty() ? "." : folder)) {
+        noticesTo(err)(notice);
+    }
+    data::DbfTable table(target);
     table.open(data::OpenMode::Shared);
     writeCsv(table, out);
+    requireOutput(out);
     table.close();
     return kCompleted;
 }
@@ -156,7 +214,7 @@ int runDump(const Command& command, std::ostream& out) {
 int dispatch(const Command& command, std::ostream& out, std::ostream& err) {
     if (command.name == "export") return runExport(command, out, err);
     if (command.name == "import") return runImport(command, out, err);
-    if (command.name == "dump") return runDump(command, out);
+    if (command.name == "dump") return runDump(command, out, err);
     if (command.name == "check") return runCheck(command, out, err);
     throw UsageError{"orden desconocida: " + command.name};
 }
@@ -188,7 +246,25 @@ std::string usageText() {
            "documento, 4 (check) solo avisos.\n";
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+// What reaches the terminal: the error box's text, with no control character of a value or a
+// path let through.
+void printError(std::ostream& err, const std::string& message, const std::string& detail = {}) {
+    err << text::escapeControls(text::errorBoxText(message)) << '\n';
+    if (!detail.empty()) err << text::escapeControls(detail) << '\n';
+}
+
+int outputFailed(std::ostream& err, int error) {
+    // A reader that stopped early (| head) is no failure to speak of; a full disk is.
+    if (error == EPIPE) return kFailed;
+    std::string message = "transhoralis: no se puede escribir la salida";
+    if (error != 0) message += std::string(": ") + std::strerror(error);
+    printError(err, message);
+    return kFailed;
+}
+
+int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         out << usageText();
         return kCompleted;
@@ -196,16 +272,35 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     try {
         return dispatch(parse(args), out, err);
     } catch (const UsageError& usage) {
-        err << "transhoralis: " << usage.message << "\n\n" << usageText();
+        err << "transhoralis: " << text::escapeControls(usage.message) << "\n\n" << usageText();
         return kUsage;
+    } catch (const OutputError&) {
+        throw;
     } catch (const Error& error) {
-        err << text::errorBoxText(error.what()) << '\n';
-        if (!error.detail().empty()) err << error.detail() << '\n';
+        printError(err, error.what(), error.detail());
+        return kFailed;
+    } catch (const std::bad_alloc&) {
+        printError(err, "No hay memoria suficiente para terminar la orden");
         return kFailed;
     } catch (const std::exception& error) {
-        err << text::errorBoxText(error.what()) << '\n';
+        printError(err, error.what());
         return kFailed;
     }
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    int code = kFailed;
+    try {
+        code = runCommand(args, out, err);
+        errno = 0;
+        out.flush();
+        requireOutput(out);
+    } catch (const OutputError& failure) {
+        return outputFailed(err, failure.error);
+    }
+    return code;
 }
 
 }  // namespace thq::cli

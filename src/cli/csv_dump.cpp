@@ -37,6 +37,7 @@ void writeCsv(data::DbfTable& table, std::ostream& out) {
             writeField(out, text::cp1252ToUtf8(table.text(fields[i].name)));
         }
         out << "\r\n";
+        if (!out) return;  // the output failed: the rest would go nowhere
     }
 }
 

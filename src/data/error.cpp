@@ -2,10 +2,12 @@
 
 #include <utility>
 
+#include "data/text.hpp"
+
 namespace thq {
 
 ConversionError::ConversionError(const std::string& refusedTextUtf8, std::string detail)
-    : Error("'" + refusedTextUtf8 + "' no es un valor entero válido", std::move(detail)),
+    : Error(text::quoted(refusedTextUtf8) + " no es un valor entero válido", std::move(detail)),
       refused_(refusedTextUtf8) {}
 
 InUseError::InUseError(const std::string& pathUtf8)

@@ -1,6 +1,7 @@
 #pragma once
 // Errors of the core. Every failure is an exception whose message (UTF-8) is what the
 // user sees in the error box or on stderr; `detail` optionally says where it happened.
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -37,5 +38,23 @@ public:
 
 // Builds "<path>: <problem>", the shape of every file-related error message.
 std::string fileMessage(const std::string& pathUtf8, const std::string& problem);
+
+// The machine, not the data, stopped the run: memory ran out.
+class OutOfMemoryError : public Error {
+public:
+    using Error::Error;
+};
+
+// Runs `action`. Memory running out inside it becomes an OutOfMemoryError that says in
+// Spanish what the memory was for ("No hay memoria suficiente para construir la tabla ASIGT")
+// instead of the library's "std::bad_alloc".
+template <typename Action>
+decltype(auto) namingMemoryUse(const std::string& purpose, Action&& action) {
+    try {
+        return action();
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError("No hay memoria suficiente para " + purpose);
+    }
+}
 
 }  // namespace thq

@@ -1,6 +1,7 @@
 #include "data/fault_injection.hpp"
 
 #ifdef TH_FAULT_INJECTION
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -13,6 +14,7 @@ struct FaultInjector {
     std::size_t calls = 0;
     std::size_t failAt = 0;
     std::size_t failCount = 0;  // calls that fail from failAt on
+    std::size_t stopAt = 0;     // the call at which the process ends; 0 for none
     int error = 0;
     std::filesystem::path failedPath;
     std::vector<testing::Call> log;
@@ -29,6 +31,7 @@ void arm(std::size_t n, std::size_t count, int error) {
     state.calls = 0;
     state.failAt = n;
     state.failCount = count;
+    state.stopAt = 0;
     state.error = error;
     state.failedPath.clear();
     state.log.clear();
@@ -41,6 +44,7 @@ int detail::countCall(testing::CallKind kind, const std::filesystem::path& subje
     std::lock_guard guard(state.mutex);
     state.log.push_back({kind, subject});
     ++state.calls;
+    if (state.calls == state.stopAt) std::_Exit(testing::kStoppedExitCode);
     if (state.failAt == 0 || state.calls < state.failAt ||
         state.calls - state.failAt >= state.failCount) {
         return 0;
@@ -60,6 +64,13 @@ std::size_t testing::callsSoFar() {
 }
 
 void testing::resetFaults() { failNthCall(0, 0); }
+
+void testing::stopAtNthCall(std::size_t n) {
+    arm(0, 0, 0);
+    auto& state = injector();
+    std::lock_guard guard(state.mutex);
+    state.stopAt = n;
+}
 
 std::filesystem::path testing::failedCallPath() {
     auto& state = injector();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "data/text.hpp"
+
 namespace thq {
 
 void Findings::add(Severity severity, std::string_view section, std::size_t row, std::string text,
@@ -52,18 +54,20 @@ std::string counted(std::size_t n, const char* one, const char* many) {
 
 }  // namespace
 
+// One finding is one line whatever its texts hold: a line feed in a value cannot start a
+// line that looks like a finding of its own, nor an escape sequence reach the terminal.
 std::string formatLine(const Finding& finding) {
-    std::string line = severityWord(finding.severity) + " " + finding.section;
+    std::string line = severityWord(finding.severity) + " " + text::escapeControls(finding.section);
     if (finding.row > 0) line += " " + finding.rowWord + " " + std::to_string(finding.row);
-    return line + ": " + finding.text;
+    return line + ": " + text::escapeControls(finding.text);
 }
 
 std::string formatCsvHeader() { return "severidad,sección,fila,texto"; }
 
 std::string formatCsvLine(const Finding& finding) {
-    return severityWord(finding.severity) + "," + csvField(finding.section) + "," +
-           (finding.row > 0 ? std::to_string(finding.row) : std::string()) + "," +
-           csvField(finding.text);
+    return severityWord(finding.severity) + "," + csvField(text::escapeControls(finding.section)) +
+           "," + (finding.row > 0 ? std::to_string(finding.row) : std::string()) + "," +
+           csvField(text::escapeControls(finding.text));
 }
 
 std::string summaryLine(const Findings& findings) {

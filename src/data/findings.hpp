@@ -37,9 +37,10 @@ private:
     std::unordered_set<std::string> seen_;
 };
 
-// "AVISO PROFESORES fila 7: text", "ERROR documento: text".
+// "AVISO PROFESORES fila 7: text", "ERROR documento: text"; always one line, control
+// characters escaped.
 std::string formatLine(const Finding& finding);
-// severidad,sección,fila,texto with RFC 4180 quoting.
+// severidad,sección,fila,texto with RFC 4180 quoting; one line, control characters escaped.
 std::string formatCsvHeader();
 std::string formatCsvLine(const Finding& finding);
 // "3 errores, 12 avisos".

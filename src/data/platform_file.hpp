@@ -73,10 +73,57 @@ void removeFolderTree(const std::filesystem::path& folder);
 // Never deletes a file.
 bool removeEmptyFolder(const std::filesystem::path& folder);
 
-// Writes bytes to `target` atomically: a temporary file in the same folder, flushed,
-// then renamed over the target. On failure no partial file remains and an earlier
-// target is untouched.
+// The entries of a folder (not "." and ".."), in no particular order. A symbolic link is
+// never a folder here, whatever it points to. Throws naming the folder.
+struct FolderEntry {
+    std::filesystem::path name;
+    bool isFolder = false;
+};
+std::vector<FolderEntry> listFolder(const std::filesystem::path& folder);
+
+// A file written aside and put in place later: the bytes go to a temporary file beside the
+// target, flushed to disk, and only commit() renames it over the target. Until then the
+// target is untouched; an uncommitted file is removed with the object. Two or more files can
+// so be made ready before the first one replaces anything.
+//
+// The temporary file has a short name of its own (".transhoralis-XXXXXXXXXX.tmp", however
+// long the target's name is) and is held exclusively while the object lives, so that
+// removeAbandonedFile() can tell it from one whose writer was killed.
+class StagedFile {
+public:
+    // Throws naming the target; nothing is left behind then.
+    StagedFile(const std::filesystem::path& target, std::string_view bytes);
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // Renames the file over the target, then flushes the folder's entries. A failed rename
+    // leaves the target as it was; a failed flush is reported after the rename, with the
+    // target then holding the new bytes.
+    void commit();
+
+private:
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    std::intptr_t native_ = -1;  // the temporary file, open and held
+};
+
+// Writes bytes to `target` atomically (a StagedFile committed at once). On failure no
+// partial file remains and an earlier target is untouched.
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// True for the name of a StagedFile's temporary file.
+bool isTemporaryFileName(std::string_view name);
+
+// Removes a file unless a process holds it open exclusively through this adapter (a
+// StagedFile being written, a table held by a run): true when it was removed. Used for the
+// temporary files of writers that were killed.
+bool removeAbandonedFile(const std::filesystem::path& file);
+
+// The folder for scratch work that no one else needs to see: TMPDIR (TMP, TEMP on Windows),
+// else the system's. Throws, in Spanish and naming the folder and where it came from, when it
+// does not exist.
+std::filesystem::path temporaryFolder();
 
 // Path as UTF-8 for messages.
 std::string displayPath(const std::filesystem::path& path);
@@ -93,7 +140,7 @@ enum class CallKind {
     FlushFile,    // a file's data to disk
     FlushFolder,  // a folder's entries to disk
     Rename,       // (the file moved)
-    Remove,       // a file removed
+    Remove,       // a file removed (also an abandoned one)
     CreateFolder,
     RemoveFolder,
 };
@@ -122,6 +169,13 @@ void resetFaults();
 std::filesystem::path failedCallPath();
 // Every counted call since the last reset, in order.
 std::vector<Call> callLog();
+
+// What a process stopped by stopAtNthCall exits with.
+inline constexpr int kStoppedExitCode = 86;
+// Ends the process at once when the n-th mutating call after this one comes, before that call
+// is made: std::_Exit(kStoppedExitCode), no destructor, no cleanup, as a kill or a power cut
+// would leave things. For a child process of a test. Starts the count and the log afresh.
+void stopAtNthCall(std::size_t n);
 #endif
 }  // namespace thq::platform::testing
 

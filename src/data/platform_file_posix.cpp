@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -334,42 +335,158 @@ bool removeEmptyFolder(const std::filesystem::path& folder) {
     return ::rmdir(folder.c_str()) == 0;
 }
 
-void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
-    std::filesystem::path folder = target.parent_path();
-    if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
-    std::string name = target.filename().string();
+std::vector<FolderEntry> listFolder(const std::filesystem::path& folder) {
+    std::vector<FolderEntry> entries;
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) {
+        if (errno == ENOENT || errno == ENOTDIR) fail(folder, "la carpeta no existe");
+        failErrno(folder, "no se puede leer la carpeta", errno);
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat info {};
+        // lstat: a link is an entry of its own, never the folder it may point to.
+        const bool isFolder =
+            ::lstat((folder / std::string(name)).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        entries.push_back({std::string(name), isFolder});
+    }
+    ::closedir(listing);
+    return entries;
+}
 
-    std::filesystem::path temporary;
-    int descriptor = -1;
-    for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
-        temporary = folder / ("." + name + ".tmp-" + randomSuffix());
+namespace {
+
+constexpr std::string_view kTemporaryPrefix = ".transhoralis-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// Creates the temporary file of a StagedFile beside `target`, held exclusively; returns the
+// descriptor and sets `temporary`.
+int createTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
+    const std::filesystem::path folder = target.parent_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = folder / (std::string(kTemporaryPrefix) + randomSuffix() +
+                              std::string(kTemporarySuffix));
         // 0666: the user's umask decides the permissions, as for any file saved here.
         if (int error = injectedFault(testing::CallKind::Create, target); error != 0) {
             failErrno(target, "no se puede escribir", error);
         }
-        descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor < 0 && errno != EEXIST && errno != EINTR) {
+        const int descriptor =
+            ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor < 0) {
+            if (errno == EEXIST || errno == EINTR) continue;
             failErrno(target, "no se puede escribir", errno);
         }
+        // Held from here on. A cleanup that found the file in the instant before the lock and
+        // removed it as abandoned leaves it without a name: then another name is tried.
+        struct stat info {};
+        bool held = false;
+        try {
+            held = lockShareMode(descriptor, ShareMode::Exclusive, temporary);
+        } catch (...) {
+            ::unlink(temporary.c_str());
+            closeQuietly(descriptor);
+            throw;
+        }
+        if (held && ::fstat(descriptor, &info) == 0 && info.st_nlink > 0) return descriptor;
+        closeQuietly(descriptor);
     }
-    if (descriptor < 0) fail(target, "no se puede crear un archivo temporal");
+    fail(target, "no se puede crear un archivo temporal");
+}
 
+}  // namespace
+
+StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
+    : target_(target) {
+    const std::filesystem::path folder = target.parent_path();
+    if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
+    if (isDirectory(target)) fail(target, "no se puede escribir: es una carpeta, no un archivo");
+    const int descriptor = createTemporary(target, temporary_);
+    native_ = descriptor;
     // Each step counts as one call for the fault injector, named after the target.
     int error = injectedFault(testing::CallKind::Write, target);
     if (error == 0) error = writeAllAt(descriptor, 0, bytes.data(), bytes.size());
     if (error == 0) error = injectedFault(testing::CallKind::FlushFile, target);
     if (error == 0) error = fsyncRetrying(descriptor);  // on disk before it takes the name
-    if (::close(descriptor) != 0 && error == 0) error = errno;
-    if (error == 0) error = injectedFault(testing::CallKind::Rename, target);
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
-        ::unlink(temporary.c_str());
+        ::unlink(temporary_.c_str());
+        closeQuietly(descriptor);
+        native_ = -1;
         failErrno(target, "no se puede escribir", error);
     }
-    // The new name on disk too: a power cut from here on leaves the new file.
-    if (int flushError = syncFolder(folder, target); flushError != 0) {
-        failErrno(target, "no se puede guardar en disco", flushError);
+}
+
+StagedFile::~StagedFile() {
+    if (native_ < 0) return;
+    ::unlink(temporary_.c_str());
+    closeQuietly(fd(native_));
+}
+
+void StagedFile::commit() {
+    if (native_ < 0) throw std::logic_error("StagedFile::commit: nothing to commit");
+    // Renamed while still held: no cleanup can take the file between the two.
+    int error = injectedFault(testing::CallKind::Rename, target_);
+    if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temporary_.c_str());
+        closeQuietly(fd(native_));
+        native_ = -1;
+        failErrno(target_, "no se puede escribir", error);
     }
+    closeQuietly(fd(native_));
+    native_ = -1;
+    // The new name on disk too: a power cut from here on leaves the new file.
+    if (int flushError = syncFolder(target_.parent_path(), target_); flushError != 0) {
+        failErrno(target_, "no se puede guardar en disco", flushError);
+    }
+}
+
+void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+    StagedFile(target, bytes).commit();
+}
+
+bool isTemporaryFileName(std::string_view name) {
+    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
+    const std::string_view middle = name.substr(
+        kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
+    if (middle.size() != 10) return false;
+    for (const char c : middle) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
+    }
+    return true;
+}
+
+bool removeAbandonedFile(const std::filesystem::path& file) {
+    if (injectedFault(testing::CallKind::Remove, file) != 0) return false;
+    int descriptor;
+    do {
+        descriptor = ::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) return false;
+    bool removed = false;
+    try {
+        // Removed while held, so no writer can take it up meanwhile.
+        if (lockShareMode(descriptor, ShareMode::Exclusive, file)) {
+            removed = ::unlink(file.c_str()) == 0;
+        }
+    } catch (const Error&) {
+    }
+    closeQuietly(descriptor);
+    return removed;
+}
+
+std::filesystem::path temporaryFolder() {
+    const char* variable = std::getenv("TMPDIR");
+    if (variable == nullptr || *variable == '\0') {
+        const std::filesystem::path fallback("/tmp");
+        if (!isDirectory(fallback)) fail(fallback, "la carpeta temporal no existe");
+        return fallback;
+    }
+    const std::filesystem::path folder(variable);
+    if (!isDirectory(folder)) {
+        fail(folder, "la carpeta temporal (variable de entorno TMPDIR) no existe");
+    }
+    return folder;
 }
 
 std::string displayPath(const std::filesystem::path& path) {
@@ -394,7 +511,6 @@ CalendarDate localToday() {
 }
 
 }  // namespace thq::platform
-
 
 namespace thq::platform {
 

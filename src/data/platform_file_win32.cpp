@@ -17,6 +17,7 @@
 #include <cwchar>
 #include <cerrno>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -365,56 +366,155 @@ bool removeEmptyFolder(const std::filesystem::path& folder) {
     return ::RemoveDirectoryW(apiPath(folder).c_str()) != 0;
 }
 
-void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
-    std::filesystem::path folder = target.parent_path();
-    if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
-    std::wstring name = target.filename().native();
+std::vector<FolderEntry> listFolder(const std::filesystem::path& folder) {
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW(apiPath(folder / L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return entries;  // nothing at all, not even "."
+        if (error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) {
+            fail(folder, "la carpeta no existe");
+        }
+        failCode(folder, "no se puede leer la carpeta", error);
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        // A junction or folder link is an entry of its own, never the folder it points to.
+        const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                              (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        entries.push_back({std::filesystem::path(name), isFolder});
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return entries;
+}
 
-    std::filesystem::path temporary;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
-        temporary = folder / (L"." + name + L".tmp-" + randomSuffix());
+namespace {
+
+constexpr std::wstring_view kTemporaryPrefix = L".transhoralis-";
+constexpr std::wstring_view kTemporarySuffix = L".tmp";
+
+// Creates the temporary file of a StagedFile beside `target`. No one else may open it while
+// the handle lives; only its name may change (the commit's rename, made through this handle's
+// sharing).
+HANDLE createTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
+    const std::filesystem::path folder = target.parent_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = folder / (std::wstring(kTemporaryPrefix) + randomSuffix() +
+                              std::wstring(kTemporarySuffix));
         if (DWORD error = injectedFault(testing::CallKind::Create, target);
             error != ERROR_SUCCESS) {
             failCode(target, "no se puede escribir", error);
         }
-        handle = ::CreateFileW(apiPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            DWORD error = ::GetLastError();
-            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-                failCode(target, "no se puede escribir", error);
-            }
+        HANDLE handle =
+            ::CreateFileW(apiPath(temporary).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) return handle;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            failCode(target, "no se puede escribir", error);
         }
     }
-    if (handle == INVALID_HANDLE_VALUE) fail(target, "no se puede crear un archivo temporal");
+    fail(target, "no se puede crear un archivo temporal");
+}
 
+}  // namespace
+
+StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
+    : target_(target) {
+    const std::filesystem::path folder = target.parent_path();
+    if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
+    if (isDirectory(target)) fail(target, "no se puede escribir: es una carpeta, no un archivo");
+    HANDLE handle = createTemporary(target, temporary_);
+    native_ = nativeOf(handle);
     // Each step counts as one call for the fault injector, named after the target.
     DWORD error = injectedFault(testing::CallKind::Write, target);
     if (error == ERROR_SUCCESS) error = writeAllAt(handle, 0, bytes.data(), bytes.size());
     if (error == ERROR_SUCCESS) error = injectedFault(testing::CallKind::FlushFile, target);
     // On disk before it takes the name.
     if (error == ERROR_SUCCESS && !::FlushFileBuffers(handle)) error = ::GetLastError();
-    if (!::CloseHandle(handle) && error == ERROR_SUCCESS) error = ::GetLastError();
-    if (error == ERROR_SUCCESS) error = injectedFault(testing::CallKind::Rename, target);
+    if (error != ERROR_SUCCESS) {
+        ::CloseHandle(handle);
+        ::DeleteFileW(apiPath(temporary_).c_str());
+        native_ = -1;
+        failCode(target, "no se puede escribir", error);
+    }
+}
+
+StagedFile::~StagedFile() {
+    if (native_ == -1) return;
+    ::CloseHandle(handleOf(native_));
+    ::DeleteFileW(apiPath(temporary_).c_str());
+}
+
+void StagedFile::commit() {
+    if (native_ == -1) throw std::logic_error("StagedFile::commit: nothing to commit");
+    // Renamed while still held (the handle shares deletion, which a rename needs): no cleanup
+    // can take the file between the two.
+    DWORD error = injectedFault(testing::CallKind::Rename, target_);
     if (error == ERROR_SUCCESS &&
-        !::MoveFileExW(apiPath(temporary).c_str(), apiPath(target).c_str(),
+        !::MoveFileExW(apiPath(temporary_).c_str(), apiPath(target_).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = ::GetLastError();
     }
+    ::CloseHandle(handleOf(native_));
+    native_ = -1;
     if (error != ERROR_SUCCESS) {
-        ::DeleteFileW(apiPath(temporary).c_str());
+        ::DeleteFileW(apiPath(temporary_).c_str());
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            throw InUseError(displayPath(target));
+            throw InUseError(displayPath(target_));
         }
-        failCode(target, "no se puede escribir", error);
+        failCode(target_, "no se puede escribir", error);
     }
     // MOVEFILE_WRITE_THROUGH has put the new name on disk; the folder flush of the other
     // platforms is one more call for the fault injector.
-    if (DWORD flushError = injectedFault(testing::CallKind::FlushFolder, target);
+    if (DWORD flushError = injectedFault(testing::CallKind::FlushFolder, target_);
         flushError != ERROR_SUCCESS) {
-        failCode(target, "no se puede guardar en disco", flushError);
+        failCode(target_, "no se puede guardar en disco", flushError);
     }
+}
+
+void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+    StagedFile(target, bytes).commit();
+}
+
+bool isTemporaryFileName(std::string_view name) {
+    constexpr std::string_view prefix = ".transhoralis-";
+    constexpr std::string_view suffix = ".tmp";
+    if (!name.starts_with(prefix) || !name.ends_with(suffix)) return false;
+    const std::string_view middle =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (middle.size() != 10) return false;
+    for (const char c : middle) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
+    }
+    return true;
+}
+
+bool removeAbandonedFile(const std::filesystem::path& file) {
+    if (injectedFault(testing::CallKind::Remove, file) != ERROR_SUCCESS) return false;
+    // Opened for deletion with no sharing at all: this fails while anyone has the file open,
+    // and the file goes when this handle closes.
+    HANDLE handle =
+        ::CreateFileW(apiPath(file).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    return ::CloseHandle(handle) != 0;
+}
+
+std::filesystem::path temporaryFolder() {
+    // GetTempPathW: TMP, else TEMP, else USERPROFILE, else the Windows folder.
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 2, buffer);
+    if (length == 0 || length > MAX_PATH + 1) {
+        fail(std::filesystem::path(L"%TEMP%"), "no se encuentra la carpeta temporal");
+    }
+    const std::filesystem::path folder(std::wstring(buffer, length));
+    if (!isDirectory(folder)) {
+        fail(folder, "la carpeta temporal (variables de entorno TMP y TEMP) no existe");
+    }
+    return folder;
 }
 
 std::string displayPath(const std::filesystem::path& path) { return wideToUtf8(path.native()); }

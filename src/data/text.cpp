@@ -393,6 +393,46 @@ bool isValidUtf8(std::string_view s) {
     return true;
 }
 
+namespace {
+
+void appendHex(std::string& out, const char* prefix, std::uint32_t code, int digits) {
+    static const char hex[] = "0123456789ABCDEF";
+    out += prefix;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += hex[(code >> shift) & 0xF];
+}
+
+}  // namespace
+
+std::string escapeControls(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t start = i;
+        const char32_t code = decodeUtf8(utf8, i);
+        if (code == kMalformed) {
+            for (std::size_t k = start; k < i; ++k) {
+                appendHex(out, "\\x", static_cast<unsigned char>(utf8[k]), 2);
+            }
+        } else if (code == '\n') {
+            out += "\\n";
+        } else if (code == '\r') {
+            out += "\\r";
+        } else if (code == '\t') {
+            out += "\\t";
+        } else if (code < 0x20 || code == 0x7F) {
+            appendHex(out, "\\x", code, 2);
+        } else if ((code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029) {
+            appendHex(out, "\\u", code, 4);
+        } else {
+            out.append(utf8.substr(start, i - start));
+        }
+    }
+    return out;
+}
+
+std::string quoted(std::string_view utf8) { return "'" + escapeControls(utf8) + "'"; }
+
 std::string quoteFilterValue(std::string_view value) {
     std::string out;
     out.reserve(value.size() + 2);

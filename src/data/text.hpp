@@ -51,6 +51,14 @@ bool representableInCp1252(std::string_view utf8);
 // beyond U+10FFFF).
 bool isValidUtf8(std::string_view s);
 
+// A text for a message or a one-line listing: control characters (C0, DEL, C1, the line and
+// paragraph separators) written as escapes ("\n", "\x1B", "\u009B") and bytes that are not
+// UTF-8 as "\xFF", so that no value from a document or a table can move the terminal's
+// cursor, clear it, or start a line of its own.
+std::string escapeControls(std::string_view utf8);
+// A value quoted for a message: 'value', with its control characters escaped.
+std::string quoted(std::string_view utf8);
+
 // Quotes a filter value: enclosed in single quotes, inner quotes doubled (O'NE -> 'O''NE').
 std::string quoteFilterValue(std::string_view value);
 

@@ -178,7 +178,14 @@ CodeUnits codeUnitsOf(std::string_view bytes) {
     return {};
 }
 
-bool tooManyAttributes(std::string_view bytes) {
+// What a start tag has too many of, if anything.
+enum class TagExcess { None, Attributes, Namespaces };
+
+// Namespace declarations are attributes named "xmlns" or "xmlns:prefix". They are bounded on
+// their own: the declarations of all enclosing elements are in scope, and saving the document
+// compares each element's declarations with those in scope, so a few hundred nested elements
+// each declaring a few hundred namespaces took minutes.
+TagExcess tooMuchInOneTag(std::string_view bytes) {
     const CodeUnits units = codeUnitsOf(bytes);
     auto codeAt = [&](std::size_t i) {
         std::uint32_t code = 0;
@@ -188,24 +195,51 @@ bool tooManyAttributes(std::string_view bytes) {
         }
         return code;
     };
+    static constexpr char kXmlns[] = "xmlns";
     const std::size_t count = bytes.size() / units.size;
     int attributes = 0;
+    int namespaces = 0;
     bool afterEquals = false;
+    bool equalsAfterDeclaration = false;
+    // The name being read: its length so far and whether it still reads as "xmlns" or
+    // "xmlns:..."; and whether the last name read was one.
+    std::size_t nameLength = 0;
+    bool nameIsXmlns = false;
+    bool lastNameDeclares = false;
     for (std::size_t u = 0; u < count; ++u) {
         const std::uint32_t c = codeAt(u * units.size);
         if (c == '<') {
             attributes = 0;
+            namespaces = 0;
             afterEquals = false;
+            nameLength = 0;
+            lastNameDeclares = false;
         } else if (c == '=') {
             afterEquals = true;
+            equalsAfterDeclaration = lastNameDeclares;
+            nameLength = 0;
+            lastNameDeclares = false;
         } else if (afterEquals && (c == '"' || c == '\'')) {
             afterEquals = false;
-            if (++attributes > kMaxAttributesPerElement) return true;
-        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            if (++attributes > kMaxAttributesPerElement) return TagExcess::Attributes;
+            if (equalsAfterDeclaration && ++namespaces > kMaxNamespacesPerElement) {
+                return TagExcess::Namespaces;
+            }
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            nameLength = 0;  // "xmlns = '...'" still declares
+        } else {
             afterEquals = false;
+            if (nameLength < 5) {
+                nameIsXmlns = (nameLength == 0 || nameIsXmlns) &&
+                              c == static_cast<unsigned char>(kXmlns[nameLength]);
+            } else if (nameLength == 5) {
+                nameIsXmlns = nameIsXmlns && c == ':';
+            }
+            ++nameLength;
+            lastNameDeclares = nameIsXmlns && nameLength >= 5;
         }
     }
-    return false;
+    return TagExcess::None;
 }
 
 // Keeps the first error for the message and keeps libxml2 from printing anything.
@@ -404,9 +438,17 @@ XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) 
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         throw Error(fileMessage(name, "el documento XML es demasiado grande"));
     }
-    if (tooManyAttributes(bytes)) {
-        throw Error(fileMessage(name, "un elemento del documento tiene más de " +
-                                          std::to_string(kMaxAttributesPerElement) + " atributos"));
+    switch (tooMuchInOneTag(bytes)) {
+        case TagExcess::Attributes:
+            throw Error(fileMessage(name, "un elemento del documento tiene más de " +
+                                              std::to_string(kMaxAttributesPerElement) +
+                                              " atributos"));
+        case TagExcess::Namespaces:
+            throw Error(fileMessage(name, "un elemento del documento declara más de " +
+                                              std::to_string(kMaxNamespacesPerElement) +
+                                              " espacios de nombres (xmlns)"));
+        case TagExcess::None:
+            break;
     }
     xmlInitParser();
 

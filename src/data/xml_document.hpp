@@ -5,9 +5,9 @@
 // ISO-8859-1, windows-1252, ...), never touches the network, never reads external
 // entities or DTDs, and refuses documents that declare entities or attribute defaults,
 // that nest elements deeper than kMaxElementDepth levels, that give an element more than
-// kMaxAttributesPerElement attributes or (when loaded from a file) that are larger than
-// the size limit. Saving writes the whole document in its own declared encoding,
-// atomically.
+// kMaxAttributesPerElement attributes or kMaxNamespacesPerElement namespace declarations, or
+// (when loaded from a file) that are larger than the size limit. Saving writes the whole document
+// in its own declared encoding, atomically.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -61,6 +61,9 @@ private:
 inline constexpr int kMaxElementDepth = 256;
 // Most attributes one element may have (the parser's checks grow with their square).
 inline constexpr int kMaxAttributesPerElement = 256;
+// Most namespace declarations (xmlns, xmlns:prefix) one element may have: the declarations
+// of the enclosing elements add up, and the work on them grows with their square.
+inline constexpr int kMaxNamespacesPerElement = 64;
 
 // Limits on the documents that load() accepts.
 struct XmlLimits {

@@ -5,6 +5,7 @@
 // indexes that keep first-match order, so the step costs one pass over the subject rows.
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -80,13 +81,28 @@ std::string sessionsText(double hours) {
     return std::to_string(lessons - 13) + std::string(13, '1');
 }
 
+// The records the step will write, at most: the table is refused before it is written when
+// they would not fit in a dBase file.
+std::uint64_t assignmentsAtMost(const std::vector<SectionRow>& rows,
+                                const std::unordered_map<std::string, std::vector<Group>>& groups) {
+    std::uint64_t records = 0;
+    for (const auto& row : rows) {
+        if (!row.hasEnoughValues()) continue;
+        const auto courseGroups = groups.find(row.value(3));
+        if (courseGroups != groups.end()) records += courseGroups->second.size();
+    }
+    return records;
+}
+
 }  // namespace
 
 void BuildAssignmentTable(ExportState& state) {
     TableWriter table(state, data::WorkTable::Asigt);
     const auto groups = groupsByCourse(state);
     const auto taskCodes = taskShortCodes(state);
-    for (const auto& row : state.rows(Section::Materias)) {
+    const auto rows = state.rows(Section::Materias);
+    table.table().expectRecords(assignmentsAtMost(rows, groups));
+    for (const auto& row : rows) {
         if (!state.usable(row)) continue;
         const std::string key = row.value(0);
         const std::string subjectName = row.value(1);
@@ -95,8 +111,8 @@ void BuildAssignmentTable(ExportState& state) {
         const std::string minutes = row.value(4);
         const auto courseGroups = groups.find(courseKey);
         if (courseGroups == groups.end()) {
-            state.warn(row, "el curso '" + text::cp1252ToUtf8(courseKey) +
-                                "' no tiene grupos: la materia no se asigna a ninguno");
+            state.warn(row, "el curso " + text::quoted(text::cp1252ToUtf8(courseKey)) +
+                                " no tiene grupos: la materia no se asigna a ninguno");
             continue;
         }
         const auto task = taskCodes.find(std::string(taskCodeFor(subjectName)));

@@ -27,13 +27,14 @@ std::unordered_map<std::string, CourseTexts> writeCourses(ExportState& state) {
         table.put(row, "CURSO", row.value(4));
         table.post();
     }
-    std::unordered_map<std::string, CourseTexts> firstByKey;
-    auto& courses = table.table();
-    for (courses.first(); !courses.eof(); courses.next()) {
-        firstByKey.try_emplace(courses.text("CLAVE"),
-                               CourseTexts{courses.text("NIVEL"), courses.text("CURSO")});
-    }
     table.close();
+    std::unordered_map<std::string, CourseTexts> firstByKey;
+    auto courses = openBuiltTable(state, data::WorkTable::Cursost);
+    for (courses->first(); !courses->eof(); courses->next()) {
+        firstByKey.try_emplace(courses->text("CLAVE"),
+                               CourseTexts{courses->text("NIVEL"), courses->text("CURSO")});
+    }
+    courses->close();
     return firstByKey;
 }
 
@@ -54,8 +55,8 @@ void BuildCourseAndGroupTables(ExportState& state) {
         if (auto found = courses.find(courseKey); found != courses.end()) {
             course = found->second;
         } else {
-            state.warn(row, "el curso '" + text::cp1252ToUtf8(courseKey) +
-                                "' no está en CURSOS: el grupo queda sin NIVEL ni CURSO");
+            state.warn(row, "el curso " + text::quoted(text::cp1252ToUtf8(courseKey)) +
+                                " no está en CURSOS: el grupo queda sin NIVEL ni CURSO");
         }
         const std::string letter = lastCharacter(groupName);
         const std::string base(text::trim(text::firstChars(groupName, kShortCodeWidth)));

@@ -122,8 +122,8 @@ void BuildSlotTable(ExportState& state) {
         Interval interval = readInterval(state, row);
         const auto number = orderNumber(interval.order);
         if (!number) {
-            state.warn(row, "el orden '" + text::cp1252ToUtf8(interval.order) +
-                                "' no es un número de 1 a 40 escrito sin ceros ni decimales: el "
+            state.warn(row, "el orden " + text::quoted(text::cp1252ToUtf8(interval.order)) +
+                                " no es un número de 1 a 40 escrito sin ceros ni decimales: el "
                                 "intervalo no se escribe");
             continue;
         }

@@ -40,9 +40,9 @@ std::string SectionRow::textOf(const data::XmlNode& value, const std::string& wh
     std::string converted = text::utf8ToCp1252(trimmed);
     if (findings_ != nullptr && !text::representableInCp1252(trimmed)) {
         findings_->add(Severity::Warning, sectionName(section_), number_,
-                       what + ": '" + std::string(trimmed) +
-                           "' tiene caracteres que Windows-1252 no tiene y se guarda como '" +
-                           text::cp1252ToUtf8(converted) + "'");
+                       what + ": " + text::quoted(trimmed) +
+                           " tiene caracteres que Windows-1252 no tiene y se guarda como " +
+                           text::quoted(text::cp1252ToUtf8(converted)));
     }
     return converted;
 }

@@ -1,5 +1,6 @@
 #include "export/export_run.hpp"
 
+#include <string>
 #include <utility>
 
 #include "data/error.hpp"
@@ -8,6 +9,7 @@
 #include "export/export_state.hpp"
 #include "export/staged_replace.hpp"
 #include "export/work_folder_lock.hpp"
+#include "export/work_folder_repair.hpp"
 
 namespace thq::exporter {
 
@@ -27,46 +29,72 @@ void requireSchoolDocument(const data::XmlDocument& document, const std::filesys
 }
 
 using Step = void (*)(ExportState&);
-constexpr std::pair<std::string_view, Step> kSteps[] = {
-    {"BuildSubjectCatalogue", BuildSubjectCatalogue},
-    {"AppendTaskCatalogue", AppendTaskCatalogue},
-    {"BuildSubjectCourseTable", BuildSubjectCourseTable},
-    {"BuildTeacherTable", BuildTeacherTable},
-    {"BuildRoomTable", BuildRoomTable},
-    {"BuildCourseAndGroupTables", BuildCourseAndGroupTables},
-    {"BuildAssignmentTable", BuildAssignmentTable},
-    {"BuildSlotTable", BuildSlotTable},
+struct StepEntry {
+    std::string_view name;
+    Step step;
+    std::string_view builds;  // for messages
 };
+constexpr StepEntry kSteps[] = {
+    {"BuildSubjectCatalogue", BuildSubjectCatalogue, "la tabla ASIGNOMT"},
+    {"AppendTaskCatalogue", AppendTaskCatalogue, "la tabla ASIGNOMT"},
+    {"BuildSubjectCourseTable", BuildSubjectCourseTable, "la tabla ASIGNOMT2"},
+    {"BuildTeacherTable", BuildTeacherTable, "la tabla PROFT"},
+    {"BuildRoomTable", BuildRoomTable, "la tabla AULAT"},
+    {"BuildCourseAndGroupTables", BuildCourseAndGroupTables, "las tablas CURSOST y GRUPOST"},
+    {"BuildAssignmentTable", BuildAssignmentTable, "la tabla ASIGT"},
+    {"BuildSlotTable", BuildSlotTable, "la tabla DIASHORAST"},
+};
+
+data::XmlDocument loadSchoolDocument(const std::filesystem::path& path,
+                                     const data::XmlLimits& limits) {
+    auto xml = namingMemoryUse("leer el documento " + platform::displayPath(path),
+                               [&] { return data::XmlDocument::load(path, limits); });
+    requireSchoolDocument(xml, path);
+    return xml;
+}
+
+void runSteps(ExportState& state, const ExportOptions* options) {
+    for (const auto& entry : kSteps) {
+        namingMemoryUse("construir " + std::string(entry.builds), [&] {
+            if (options != nullptr && options->beforeStep) options->beforeStep(entry.name);
+            entry.step(state);
+        });
+    }
+}
 
 }  // namespace
 
 ExportOutcome runExport(const std::filesystem::path& document,
                         const std::filesystem::path& workFolder, const ExportOptions& options) {
     if (!platform::fileExists(document)) return ExportOutcome::MissingDocument;
-    const auto xml = data::XmlDocument::load(document, options.limits);
-    requireSchoolDocument(xml, document);
-
     WorkFolderLock lock(workFolder);
+    for (const auto& notice : repairLockedWorkFolder(workFolder)) {
+        if (options.notice) options.notice(notice);
+    }
+    const auto xml = loadSchoolDocument(document, options.limits);
+
     ScratchFolder staging(workFolder, "export");
     ExportState state(xml, staging.path());
-    for (const auto& [name, step] : kSteps) {
-        if (options.beforeStep) options.beforeStep(name);
-        step(state);
-    }
-    if (options.beforeStep) options.beforeStep("ReplaceWorkTables");
-    replaceWorkTables(staging.path(), workFolder, data::exportTables());
+    runSteps(state, &options);
+    namingMemoryUse("sustituir las tablas", [&] {
+        if (options.beforeStep) options.beforeStep("ReplaceWorkTables");
+        replaceWorkTables(staging, workFolder, data::exportTables());
+    });
     return ExportOutcome::Completed;
 }
 
 ExportOutcome checkDocument(const std::filesystem::path& document, Findings& findings,
                             const data::XmlLimits& limits) {
     if (!platform::fileExists(document)) return ExportOutcome::MissingDocument;
+    // Where the tables are built aside; not the document's problem when it is missing.
+    const std::filesystem::path scratchParent = platform::temporaryFolder();
     try {
-        const auto xml = data::XmlDocument::load(document, limits);
-        requireSchoolDocument(xml, document);
-        ScratchFolder staging(std::filesystem::temp_directory_path(), "check");
+        const auto xml = loadSchoolDocument(document, limits);
+        ScratchFolder staging(scratchParent, "check");
         ExportState state(xml, staging.path(), &findings);
-        for (const auto& [name, step] : kSteps) step(state);
+        runSteps(state, nullptr);
+    } catch (const OutOfMemoryError&) {
+        throw;  // not a problem of the document
     } catch (const Error& error) {
         // What cannot be checked past (a document that does not load, no code left, a
         // temporary table that cannot be written) ends the check as one error.

@@ -31,9 +31,9 @@ std::optional<std::int32_t> ExportState::toInt32(const SectionRow& row, const st
             throw ConversionError(error.refusedText(), std::string(sectionName(row.section())) +
                                                            ", fila " +
                                                            std::to_string(row.number()) + ", " +
-                                                           place + ": '" + shown + "'");
+                                                           place + ": " + text::quoted(shown));
         }
-        const std::string where = part == value ? place : place + " ('" + shown + "')";
+        const std::string where = part == value ? place : place + " (" + text::quoted(shown) + ")";
         findings_->add(Severity::Error, sectionName(row.section()), row.number(),
                        where + ": " + error.what());
         return std::nullopt;
@@ -78,12 +78,12 @@ bool ExportState::admitLongCode(const std::string& longCode, const SectionRow& r
 }
 
 TableWriter::TableWriter(const ExportState& state, data::WorkTable which, Start start)
-    : state_(state), which_(which), table_(data::tableFile(state.tablesFolder, which)) {
-    if (start == Start::Create) {
-        table_.defineFields(data::layoutOf(which).fields);
-        table_.create();
-    }
-    table_.open(data::OpenMode::Shared);
+    : state_(state), which_(which), table_(TableWriter::start(state, which, start)) {}
+
+data::DbfWriter TableWriter::start(const ExportState& state, data::WorkTable table, Start start) {
+    const auto file = data::tableFile(state.tablesFolder, table);
+    if (start == Start::Append) return data::DbfWriter::appendTo(file);
+    return data::DbfWriter(file, data::layoutOf(table).fields);
 }
 
 void TableWriter::put(const SectionRow& row, std::string_view field, const std::string& value) {
@@ -94,10 +94,11 @@ void TableWriter::put(const SectionRow& row, std::string_view field, const std::
                 continue;
             const std::string kept(
                 text::trimTrailingBlanks(text::firstChars(value, definition.width)));
-            state_.warn(
-                row, std::string(field) + " de " + std::string(data::layoutOf(which_).name) +
-                         " guarda " + std::to_string(definition.width) + " caracteres: '" +
-                         text::cp1252ToUtf8(value) + "' queda '" + text::cp1252ToUtf8(kept) + "'");
+            state_.warn(row, std::string(field) + " de " +
+                                 std::string(data::layoutOf(which_).name) + " guarda " +
+                                 std::to_string(definition.width) +
+                                 " caracteres: " + text::quoted(text::cp1252ToUtf8(value)) +
+                                 " queda " + text::quoted(text::cp1252ToUtf8(kept)));
         }
     }
     table_.setText(field, value);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/dbf_table.hpp"
+#include "data/dbf_writer.hpp"
 #include "data/findings.hpp"
 #include "data/table_layouts.hpp"
 #include "data/xml_document.hpp"
@@ -57,7 +58,8 @@ private:
 };
 
 // A work table being filled by a step. Texts from the document that do not fit their field
-// are reported while checking; texts the export derives (codes) are cut silently.
+// are reported while checking; texts the export derives (codes) are cut silently. Records go
+// to the file as they are posted, so a table of any size takes little memory.
 class TableWriter {
 public:
     enum class Start {
@@ -71,12 +73,13 @@ public:
     // A value of `row`.
     void put(const SectionRow& row, std::string_view field, const std::string& value);
     void set(std::string_view field, std::string_view value) { table_.setText(field, value); }
-    data::DbfTable& table() { return table_; }
+    data::DbfWriter& table() { return table_; }
 
 private:
+    static data::DbfWriter start(const ExportState& state, data::WorkTable table, Start start);
     const ExportState& state_;
     data::WorkTable which_;
-    data::DbfTable table_;
+    data::DbfWriter table_;
 };
 
 // Opens a table that an earlier step of the run built, for exclusive reading.

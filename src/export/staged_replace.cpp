@@ -7,6 +7,7 @@
 
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
+#include "export/work_folder_repair.hpp"
 
 namespace thq::exporter {
 namespace fs = std::filesystem;
@@ -54,23 +55,26 @@ struct Move {
     fs::path to;
 };
 
-// Undoes completed moves, newest first; false when one of them could not be undone.
+// Undoes completed moves, newest first; false when one of them could not be undone. It
+// stops there: the files then stand as after some first moves of the plan, which is what the
+// repair of the next run reads them as (moving on past a failed step could put an old table
+// over a new one that failed to move back, and the new one would pass for old).
 bool undo(const std::vector<Move>& moves) {
-    bool complete = true;
     for (auto it = moves.rbegin(); it != moves.rend(); ++it) {
         try {
             platform::renameReplacing(it->to, it->from);
         } catch (const Error&) {
-            complete = false;
+            return false;
         }
     }
-    return complete;
+    return true;
 }
 
 }  // namespace
 
-void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder,
+void replaceWorkTables(ScratchFolder& staging, const fs::path& workFolder,
                        std::span<const data::WorkTable> tables) {
+    const fs::path& stagingFolder = staging.path();
     std::vector<platform::File> held;
     for (auto table : tables) {
         const fs::path current = data::tableFile(workFolder, table);
@@ -80,6 +84,26 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
     // From here on the backup is removed only by this function, and only when it holds
     // nothing that is needed: emptied by an undo, or after the new tables are in place.
     backup.keep();
+    // Called when the plan has to go while the old tables are in place. The staging folder
+    // may be removed only once the plan is gone: while the plan is there it says that the
+    // staged tables are the new ones.
+    auto dropPlan = [&] {
+        if (!dropJournal(workFolder)) staging.keep();
+    };
+    try {
+        // The staged tables' names on disk, then the plan: a power cut from here on leaves
+        // both.
+        platform::flushFolder(stagingFolder);
+        writeJournal(workFolder, SwapPlan{stagingFolder.filename().string(),
+                                          backup.path().filename().string(),
+                                          {tables.begin(), tables.end()}});
+    } catch (...) {
+        // The plan may have taken its name before its folder flush failed.
+        dropPlan();
+        held.clear();
+        platform::removeEmptyFolder(backup.path());
+        throw;
+    }
     std::vector<Move> done;
     // Room for every move up front: recording a move that has happened never fails.
     done.reserve(3 * tables.size());
@@ -103,7 +127,9 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
         // Whatever stopped the moves (a file error, or even memory running out), they are
         // undone.
         if (!undo(done)) {
-            // Never delete the only copy of the old tables: the backup stays, named.
+            // Never delete the only copy of the old tables: the backup stays, named, and the
+            // plan with the staged tables, from which the next run finishes the undoing.
+            staging.keep();
             std::string what = "no se pudieron sustituir las tablas";
             try {
                 throw;
@@ -112,11 +138,17 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
             } catch (...) {
             }
             throw Error(what, "Las tablas anteriores se conservan en " +
-                                  platform::displayPath(backup.path()));
+                                  platform::displayPath(backup.path()) +
+                                  "; la próxima ejecución en esta carpeta de trabajo las volverá "
+                                  "a poner en su sitio.");
         }
         try {
-            platform::flushFolder(workFolder);  // the old names back on disk, as far as it goes
+            // The old names back on disk before the plan goes; while that is not sure, the
+            // plan stays and the next run looks again.
+            platform::flushFolder(workFolder);
+            dropPlan();
         } catch (const Error&) {
+            staging.keep();
         }
         held.clear();
         // Empty now; a folder that is not empty is kept rather than emptied.
@@ -124,13 +156,16 @@ void replaceWorkTables(const fs::path& stagingFolder, const fs::path& workFolder
         throw;
     }
     // The new tables are in place and on disk: the export has succeeded. The old tables in
-    // the backup are no longer needed; failing to remove them leaves a hidden leftover folder
-    // but does not turn the completed replacement into a failure.
+    // the backup are no longer needed. Failing to remove them does not turn the completed
+    // replacement into a failure: the plan then stays, and the next run in the folder
+    // finishes the clearing away.
     held.clear();  // (files still open could not leave their folder on every system)
     try {
         platform::removeFolderTree(backup.path());
     } catch (const Error&) {
+        return;
     }
+    dropJournal(workFolder);
 }
 
 }  // namespace thq::exporter

@@ -34,12 +34,15 @@ private:
 //
 // The old files are first moved into a backup folder beside them, then the new tables are
 // moved in and the work folder's entries flushed to disk: that flush is the point of no
-// return. A failure before it moves everything back; should even that fail, the backup
-// folder is kept (it may hold the only copy of an old table) and the error names it. After
-// it the replacement has succeeded: removing the backup is housekeeping, and a failure there
-// leaves the hidden backup folder (holding only the replaced files) without an error.
-void replaceWorkTables(const std::filesystem::path& stagingFolder,
-                       const std::filesystem::path& workFolder,
+// return. Before the first move the plan is written into the work folder (see
+// work_folder_repair.hpp), so that a kill or a power cut at any point leaves a folder that
+// the next run puts back in order; the plan is removed last. A failure before the point of no
+// return moves everything back; should even that fail, the backup folder and the staging
+// folder are kept with the plan (the backup may hold the only copy of an old table), the
+// error names the backup, and the next run in the folder finishes the undoing. After that
+// point the replacement has succeeded: clearing away the old tables is housekeeping, and when
+// it fails the plan stays for the next run to finish it, without an error now.
+void replaceWorkTables(ScratchFolder& staging, const std::filesystem::path& workFolder,
                        std::span<const data::WorkTable> tables);
 
 }  // namespace thq::exporter

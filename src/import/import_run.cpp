@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <memory>
+#include <system_error>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "data/table_layouts.hpp"
 #include "data/text.hpp"
 #include "data/xml_document.hpp"
+#include "export/work_folder_repair.hpp"
 #include "import/lesson_entries.hpp"
 #include "import/lookup_indexes.hpp"
 
@@ -42,7 +45,10 @@ public:
     TableComponents& operator=(const TableComponents&) = delete;
 
     void openAll() {
-        for (auto& table : tables_) table->open(data::OpenMode::Exclusive);
+        for (std::size_t i = 0; i < kOpeningOrder.size(); ++i) {
+            namingMemoryUse("leer la tabla " + std::string(data::layoutOf(kOpeningOrder[i]).name),
+                            [&] { tables_[i]->open(data::OpenMode::Exclusive); });
+        }
     }
     void closeAll() noexcept {
         for (auto& table : tables_) {
@@ -98,31 +104,16 @@ void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
     std::sort(lost.begin(), lost.end());
     for (const auto& [record, teacher] : lost) {
         report.add(Severity::Warning, "SOLUC", record + 1,
-                   "el profesor '" + text::cp1252ToUtf8(teacher) +
-                       "' no está en PROFT: la lección no aparece en el resultado",
+                   "el profesor " + text::quoted(text::cp1252ToUtf8(teacher)) +
+                       " no está en PROFT: la lección no aparece en el resultado",
                    "registro");
     }
 }
 
-}  // namespace
-
-std::filesystem::path resultPathFor(const std::filesystem::path& document) {
-    // Joined as native paths: the file name never passes through a narrow code page, which
-    // on Windows would fail or mangle names outside it.
-    std::filesystem::path name("ResultadoHoralis");
-    name += document.filename();
-    return document.parent_path() / name;
-}
-
-ImportResult runImport(const std::filesystem::path& document,
-                       const std::filesystem::path& workFolder, Findings* report,
-                       const data::XmlLimits& limits) {
-    ImportResult result;
-    if (!platform::fileExists(document)) return result;
-
-    TableComponents tables(workFolder);
-    tables.openAll();
-    auto xml = data::XmlDocument::load(document, limits);
+// The result document: the loaded document with its first SALIDAS replaced by the status
+// block and one block per PROFT teacher with the teacher's lessons.
+void buildResult(data::XmlDocument& xml, const std::filesystem::path& document,
+                 TableComponents& tables, Findings* report, ImportResult& result) {
     auto root = xml.documentElement();
     root.removeChild(requireOldOutputs(root, document));
     auto outputs = xml.createElement("SALIDAS");
@@ -149,16 +140,135 @@ ImportResult runImport(const std::filesystem::path& document,
         teacherCodes.insert(abbreviation);
         if (report != nullptr && entries == 0) {
             report->add(Severity::Warning, "PROFT", teachers.currentRecordNumber() + 1,
-                        "el profesor '" + text::cp1252ToUtf8(abbreviation) + "' no tiene lecciones",
+                        "el profesor " + text::quoted(text::cp1252ToUtf8(abbreviation)) +
+                            " no tiene lecciones",
                         "registro");
         }
     }
     result.teachers = counter - 1;
     if (report != nullptr) reportLessonsOfUnknownTeachers(indexes, teacherCodes, *report);
+}
+
+}  // namespace
+
+std::filesystem::path resultPathFor(const std::filesystem::path& document) {
+    // Joined as native paths: the file name never passes through a narrow code page, which
+    // on Windows would fail or mangle names outside it.
+    std::filesystem::path name("ResultadoHoralis");
+    name += document.filename();
+    return document.parent_path() / name;
+}
+
+namespace {
+
+// True when both paths lead to one file, or would once it is made: the same file reached
+// through links, hard links or a relative path, or the same name once resolved.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    const auto resolvedA = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const auto resolvedB = std::filesystem::weakly_canonical(b, error);
+    return !error && resolvedA == resolvedB;
+}
+
+// A save that a killed run left half done beside the result: our temporary files, and those
+// of earlier versions of this program, which were named after the result.
+bool isAbandonedSaveName(const std::string& name, const std::string& resultName) {
+    if (platform::isTemporaryFileName(name)) return true;
+    const std::string earlier = "." + resultName + ".tmp-";
+    if (!name.starts_with(earlier) || name.size() != earlier.size() + 10) return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(earlier.size()), name.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+// Removes what killed saves left in `folder`, leaving alone the files that are being written
+// right now. Housekeeping: a folder that cannot be read is left as it is.
+void removeAbandonedSaves(const std::filesystem::path& folder, const std::string& resultName) {
+    try {
+        const auto where = folder.empty() ? std::filesystem::path(".") : folder;
+        for (const auto& entry : platform::listFolder(where)) {
+            if (!entry.isFolder && isAbandonedSaveName(entry.name.string(), resultName)) {
+                platform::removeAbandonedFile(where / entry.name);
+            }
+        }
+    } catch (const Error&) {
+    }
+}
+
+std::string reportText(const Findings& findings) {
+    std::string text;
+    for (const auto& finding : findings.list()) text += formatLine(finding) + '\n';
+    return text + summaryLine(findings) + '\n';
+}
+
+}  // namespace
+
+std::optional<std::string> reportOverwrites(const std::filesystem::path& report,
+                                            const std::filesystem::path& document,
+                                            const std::filesystem::path& workFolder) {
+    const std::string shown = platform::displayPath(report);
+    if (sameFile(report, document)) return shown + " es el documento";
+    if (sameFile(report, resultPathFor(document))) return shown + " es el documento de resultado";
+    for (const auto table : kOpeningOrder) {
+        const std::string name(data::layoutOf(table).name);
+        if (sameFile(report, data::tableFile(workFolder, table))) {
+            return shown + " es la tabla " + name;
+        }
+        if (sameFile(report, data::indexFile(workFolder, table))) {
+            return shown + " es el índice de la tabla " + name;
+        }
+    }
+    return std::nullopt;
+}
+
+ImportResult runImport(const std::filesystem::path& document,
+                       const std::filesystem::path& workFolder, Findings* report,
+                       const data::XmlLimits& limits) {
+    ImportOptions options;
+    options.report = report;
+    options.limits = limits;
+    return runImport(document, workFolder, options);
+}
+
+ImportResult runImport(const std::filesystem::path& document,
+                       const std::filesystem::path& workFolder, const ImportOptions& options) {
+    ImportResult result;
+    if (!platform::fileExists(document)) return result;
+    if (options.reportFile) {
+        if (auto overwritten = reportOverwrites(*options.reportFile, document, workFolder)) {
+            throw Error("El informe no puede escribirse en " + *overwritten);
+        }
+    }
+    for (const auto& notice : exporter::repairWorkFolder(workFolder)) {
+        if (options.notice) options.notice(notice);
+    }
+    result.resultPath = resultPathFor(document);
+    const std::string resultName = platform::displayPath(result.resultPath.filename());
+    removeAbandonedSaves(result.resultPath.parent_path(), resultName);
+    if (options.reportFile) removeAbandonedSaves(options.reportFile->parent_path(), resultName);
+
+    Findings ownFindings;
+    Findings* findings = options.report;
+    if (findings == nullptr && options.reportFile) findings = &ownFindings;
+
+    TableComponents tables(workFolder);
+    tables.openAll();
+    auto xml = namingMemoryUse("leer el documento " + platform::displayPath(document),
+                               [&] { return data::XmlDocument::load(document, options.limits); });
+    const std::string bytes = namingMemoryUse("componer el documento de resultado", [&] {
+        buildResult(xml, document, tables, findings, result);
+        return xml.serialize();
+    });
     tables.closeAll();
 
-    result.resultPath = resultPathFor(document);
-    xml.save(result.resultPath);
+    // Both files ready before either replaces anything; the report first, so that the
+    // earlier result stays unless the report is in place.
+    std::optional<platform::StagedFile> reportFile;
+    if (options.reportFile) reportFile.emplace(*options.reportFile, reportText(*findings));
+    platform::StagedFile resultFile(result.resultPath, bytes);
+    if (reportFile) reportFile->commit();
+    resultFile.commit();
     result.outcome = ImportOutcome::Completed;
     return result;
 }

@@ -13,7 +13,8 @@ void appendDataItem(data::XmlDocument& document, data::XmlNode parent, const std
         item.setText(text::cp1252ToUtf8(valueCp1252));
     } catch (const Error& error) {
         // A table text XML cannot carry (a control character): say which item it was.
-        throw Error(error.what(), "dato " + name + ": '" + text::cp1252ToUtf8(valueCp1252) + "'");
+        throw Error(error.what(),
+                    "dato " + name + ": " + text::quoted(text::cp1252ToUtf8(valueCp1252)));
     }
     parent.appendChild(item);
 }
@@ -51,12 +52,7 @@ private:
     const Lesson& lesson_;
 };
 
-std::string quoted(const std::string& cp1252) {
-    std::string shown(1, '\'');
-    shown += text::cp1252ToUtf8(cp1252);
-    shown += '\'';
-    return shown;
-}
+std::string quoted(const std::string& cp1252) { return text::quoted(text::cp1252ToUtf8(cp1252)); }
 
 ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson,
                        const MissReporter& reporter) {
@@ -100,7 +96,8 @@ ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson,
         resolved.weekday = slot->weekday;
         resolved.slotCode = slot->slotCode;
     } else {
-        reporter.miss(slotKey, "el tramo " + quoted(slotKey) + " (día " + lesson.dayText +
+        reporter.miss(slotKey, "el tramo " + quoted(slotKey) + " (día " +
+                                   text::escapeControls(text::cp1252ToUtf8(lesson.dayText)) +
                                    ", hora " + std::to_string(lesson.hour) +
                                    ") no está en DIASHORAST: N_DIASEMANA y X_TRAMO quedan vacíos");
     }

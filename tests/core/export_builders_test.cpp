@@ -231,7 +231,8 @@ TEST(ExportAssignments, MinutesThatAreNotAWholeNumberStopTheExport) {
         } catch (const ConversionError& error) {
             EXPECT_EQ(std::string(error.what()),
                       std::string("'") + minutes + "' no es un valor entero válido");
-            EXPECT_EQ(error.detail(), std::string("MATERIAS, fila 2, valor 4 (minutos): '") + minutes + "'");
+            EXPECT_EQ(error.detail(),
+                      std::string("MATERIAS, fila 2, valor 4 (minutos): '") + minutes + "'");
         }
     }
 }
@@ -297,11 +298,13 @@ TEST(ExportSlots, TimesThatDoNotConvertStopTheExport) {
         const char* place;
     };
     const std::vector<Case> cases = {
-        {interval("T1", "Uno", "08:00:00", "09:00", "1"), "00:00", "INTERVALOS, fila 1, dato INICIO: '08:00:00'"},
+        {interval("T1", "Uno", "08:00:00", "09:00", "1"), "00:00",
+         "INTERVALOS, fila 1, dato INICIO: '08:00:00'"},
         {interval("T1", "Uno", "8:00", "", "1"), "", "INTERVALOS, fila 1, dato FIN: ''"},
         {{dato("ORDEN", "1"), dato("INICIO", "8:00")}, "", "INTERVALOS, fila 1, dato FIN: ''"},
         {interval("T1", "Uno", "8:00", "9:y0", "1"), "y0", "INTERVALOS, fila 1, dato FIN: '9:y0'"},
-        {interval("T1", "Uno", "a8:00", "9:00", "1"), "a8", "INTERVALOS, fila 1, dato INICIO: 'a8:00'"},
+        {interval("T1", "Uno", "a8:00", "9:00", "1"), "a8",
+         "INTERVALOS, fila 1, dato INICIO: 'a8:00'"},
     };
     for (const auto& c : cases) {
         ExportFixture f;

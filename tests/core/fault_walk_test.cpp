@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -23,6 +24,7 @@
 #include "demo_soluc/demo_solution.hpp"
 #include "export/export_run.hpp"
 #include "export/staged_replace.hpp"
+#include "export/work_folder_repair.hpp"
 #include "export_fixture.hpp"
 #include "import/import_run.hpp"
 #include "test_support.hpp"
@@ -113,6 +115,24 @@ std::string topName(const fs::path& path, const fs::path& work) {
     return relative.empty() ? std::string() : relative.begin()->string();
 }
 
+constexpr const char* kJournal = ".transhoralis-journal";
+
+// The call that makes a replacement final: the work folder's flush after the last new table
+// was moved in from the staging folder (1-based; 0 when the log has none).
+std::size_t pointOfNoReturn(const std::vector<faults::Call>& log, const fs::path& work) {
+    std::size_t lastMoveIn = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        const auto folder = log[i].subject.parent_path().filename().string();
+        if (log[i].kind == CallKind::Rename && folder.rfind(".transhoralis-export-", 0) == 0) {
+            lastMoveIn = i + 1;
+        }
+    }
+    for (std::size_t i = lastMoveIn; i < log.size(); ++i) {
+        if (log[i].kind == CallKind::FlushFolder && log[i].subject == work) return i + 1;
+    }
+    return 0;
+}
+
 // "" when every table of the folder opens exclusively, else the first error.
 std::string tablesAreFree(const fs::path& work) {
     for (const auto& entry : fs::directory_iterator(work)) {
@@ -169,7 +189,7 @@ protected:
 TEST_F(ExportFaultWalk, EveryFailingCallLeavesTheOldTablesOrTheNewOnes) {
     learnTheNewState();
     const std::size_t calls = log_.size();
-    ASSERT_GT(calls, 100u) << "the sample school takes many calls";
+    ASSERT_GT(calls, 8u * 5) << "each table is created, written, flushed and moved";
     ASSERT_NE(old_, new_);
     std::cout << "[ walk     ] export of the sample school: " << calls << " mutating calls\n";
 
@@ -207,42 +227,44 @@ TEST_F(ExportFaultWalk, EveryFailingCallLeavesTheOldTablesOrTheNewOnes) {
             // Completed although a call failed: only the housekeeping after the new tables were
             // in place and on disk may fail that way (see replaceWorkTables). The tables are the
             // new ones; what is left over is that hidden folder, holding nothing but replaced
-            // files of the old state.
+            // files of the old state, and the plan that lets the next run finish the clearing.
             ++completedAfterTheSwap;
             const auto log = log_[n - 1];
-            EXPECT_TRUE(log.kind == CallKind::Remove || log.kind == CallKind::RemoveFolder);
+            EXPECT_TRUE(log.kind == CallKind::Remove || log.kind == CallKind::RemoveFolder ||
+                        (log.kind == CallKind::FlushFolder && log.subject == work_))
+                << "a " << describe(log_, n);
             const std::string top = topName(failed, work_);
             EXPECT_TRUE(top.rfind(".transhoralis-backup-", 0) == 0 ||
-                        top.rfind(".transhoralis-export-", 0) == 0)
+                        top.rfind(".transhoralis-export-", 0) == 0 || top == kJournal ||
+                        failed == work_)
                 << failed;
             const auto split = splitLeftovers(after);
             EXPECT_EQ(split.kept, new_);
             for (const auto& [name, bytes] : split.leftovers) {
+                if (name == kJournal) continue;
                 EXPECT_EQ(name.rfind(top, 0), 0u) << name << " is not in " << top;
                 if (name.ends_with("/")) continue;
                 const std::string original = fs::path(name).filename().string();
                 ASSERT_TRUE(old_.count(original)) << name;
                 EXPECT_EQ(bytes, old_.at(original)) << name;
             }
-            // Every such call comes after the work folder's last flush: the point of no return.
-            std::size_t lastFolderFlush = 0;
-            for (std::size_t i = 0; i < log_.size(); ++i) {
-                if (log_[i].kind == CallKind::FlushFolder && log_[i].subject == work_) {
-                    lastFolderFlush = i + 1;
-                }
-            }
-            EXPECT_GT(n, lastFolderFlush);
+            // Every such call comes after the point of no return: the work folder's flush
+            // after the last new table moved in.
+            EXPECT_GT(n, pointOfNoReturn(log_, work_));
+            // The next run in the folder clears away whatever the failure left.
+            exporter::repairWorkFolder(work_);
+            EXPECT_EQ(take(work_), new_);
         }
     }
-    // Completed only at removing each old file from the backup, the backup folder and the
-    // emptied staging folder, with either error.
+    // Completed only at removing each old file from the backup, the backup folder, the plan
+    // and the folder flush after it, and the emptied staging folder, with either error.
     std::size_t oldFiles = 0;
     for (const auto table : data::exportTables()) {
         oldFiles += old_.count(data::tableFile("", table).string()) +
                     old_.count(data::indexFile("", table).string());
     }
     EXPECT_EQ(oldFiles, 8u) << "seven old tables and one index";
-    EXPECT_EQ(completedAfterTheSwap, 2 * (oldFiles + 2));
+    EXPECT_EQ(completedAfterTheSwap, 2 * (oldFiles + 4));
     EXPECT_EQ(failures + completedAfterTheSwap, 2 * calls);
 }
 
@@ -291,7 +313,8 @@ TEST_F(ExportFaultWalk, ADiskThatStopsWorkingNeverLosesAnOldTable) {
     // Several calls in a row fail from the n-th on (two, or all), so also the undo of the
     // moves may fail. Then the work folder cannot be put back, but no old table is lost: each
     // is in its place or in the backup folder that the error's detail names, and a backup is
-    // never removed while it holds one, even once the disk works again.
+    // never removed while it holds one. Once the disk works again, the next run puts the
+    // folder back: all old tables or all new ones, and nothing left over.
     learnTheNewState();
     const std::size_t calls = log_.size();
     std::size_t keptBackups = 0;
@@ -319,9 +342,14 @@ TEST_F(ExportFaultWalk, ADiskThatStopsWorkingNeverLosesAnOldTable) {
                     backups.insert(name.substr(0, name.find('/')));
                 }
             }
+            const auto repaired = [&] {
+                exporter::repairWorkFolder(work_);
+                return take(work_);
+            };
             if (!error) {
                 // Only the housekeeping after the point of no return failed.
                 EXPECT_EQ(split.kept, new_);
+                EXPECT_EQ(repaired(), new_);
                 continue;
             }
             for (const auto& [name, bytes] : old_) {
@@ -339,9 +367,112 @@ TEST_F(ExportFaultWalk, ADiskThatStopsWorkingNeverLosesAnOldTable) {
                 EXPECT_TRUE(inBackup) << name << " is lost";
             }
             if (!backups.empty() && split.kept != old_) ++keptBackups;
+            const Snapshot next = repaired();
+            EXPECT_TRUE(next == old_ || next == new_) << "a mixed folder after the repair";
         }
     }
     EXPECT_GT(keptBackups, 0u) << "some walk steps keep the old tables in the backup";
+}
+
+// ---------------------------------------------------------------------------------------
+// Kills: the run stopped at its n-th call in a child process, nothing cleaned up, as a kill or
+// a power cut after that call leaves the files; then the next run on the folder.
+
+// Runs `action` in a child stopped at its n-th mutating call; true when it was stopped there,
+// false when it finished first (successfully).
+bool killedAt(std::size_t n, const std::function<void()>& action) {
+    const int code = runInChild([&] {
+        faults::stopAtNthCall(n);
+        action();
+        return 0;
+    });
+    EXPECT_TRUE(code == 0 || code == faults::kStoppedExitCode) << "the child ended with " << code;
+    return code == faults::kStoppedExitCode;
+}
+
+TEST_F(ExportFaultWalk, AKillAtAnyCallLeavesAFolderThatTheNextRunPutsInOrder) {
+    learnTheNewState();
+    std::size_t endedOld = 0;
+    std::size_t endedNew = 0;
+    std::size_t plansFound = 0;
+    for (std::size_t n = 1; n <= log_.size(); ++n) {
+        SCOPED_TRACE("killed at " + describe(log_, n));
+        restore(work_, oldBytes_);
+        ASSERT_TRUE(killedAt(n, [&] { exporter::runExport(document_, work_); }));
+        const bool planLeft = fs::exists(work_ / kJournal);
+        plansFound += planLeft ? 1 : 0;
+        // The next run: an import, a dump or another export begins with this.
+        const auto notices = exporter::repairWorkFolder(work_);
+        const Snapshot after = take(work_);
+        EXPECT_TRUE(after == old_ || after == new_) << "a mixed folder or leftovers";
+        (after == old_ ? endedOld : endedNew) += 1;
+        // Finishing or undoing is said; removing leftovers is not, and nothing is unexplained.
+        EXPECT_EQ(notices.size(), planLeft ? 1u : 0u);
+        for (const auto& notice : notices) {
+            EXPECT_NE(notice.find(after == old_ ? "se ha deshecho" : "se ha terminado"),
+                      std::string::npos)
+                << notice;
+        }
+    }
+    EXPECT_GT(endedOld, 0u);
+    EXPECT_GT(endedNew, 0u);
+    // A plan at every move and during the clearing away: seven old tables and an index moved
+    // aside, eight new tables moved in.
+    EXPECT_GT(plansFound, 16u);
+}
+
+TEST_F(ExportFaultWalk, ARepairKilledAtAnyCallIsFinishedByTheRunAfterIt) {
+    // The export killed in each kind of state its plan can describe: old tables half moved
+    // aside, new tables half moved in, old copies half cleared away. Each repair of that is
+    // killed in turn at every call it makes, and the run after it must end where an
+    // undisturbed repair ends.
+    learnTheNewState();
+    const auto callsWhere = [&](auto&& wanted) {
+        std::vector<std::size_t> found;
+        for (std::size_t i = 0; i < log_.size(); ++i) {
+            if (wanted(log_[i])) found.push_back(i + 1);
+        }
+        return found;
+    };
+    const auto inFolder = [](const faults::Call& call, const char* start) {
+        return call.subject.parent_path().filename().string().rfind(start, 0) == 0;
+    };
+    const auto asides = callsWhere([&](const faults::Call& call) {
+        return call.kind == CallKind::Rename && call.subject.parent_path() == work_;
+    });
+    const auto ins = callsWhere([&](const faults::Call& call) {
+        return call.kind == CallKind::Rename && inFolder(call, ".transhoralis-export-");
+    });
+    const auto clearing = callsWhere([&](const faults::Call& call) {
+        return call.kind == CallKind::Remove && inFolder(call, ".transhoralis-backup-");
+    });
+    ASSERT_GT(asides.size(), 2u);
+    ASSERT_GT(ins.size(), 2u);
+    ASSERT_GT(clearing.size(), 2u);
+    for (const std::size_t n :
+         {asides[asides.size() / 2], ins[ins.size() / 2], clearing[clearing.size() / 2]}) {
+        restore(work_, oldBytes_);
+        ASSERT_TRUE(killedAt(n, [&] { exporter::runExport(document_, work_); }));
+        ASSERT_TRUE(fs::exists(work_ / kJournal));
+        const Snapshot killed = snapshotFolder(work_);
+        std::size_t repairCalls = 0;
+        Snapshot repaired;
+        {
+            ArmedFault counting(0, 0);
+            exporter::repairWorkFolder(work_);
+            repairCalls = faults::callsSoFar();
+            repaired = take(work_);
+        }
+        EXPECT_TRUE(repaired == old_ || repaired == new_);
+        for (std::size_t m = 1; m <= repairCalls; ++m) {
+            SCOPED_TRACE("export killed at " + describe(log_, n) + ", its repair at call " +
+                         std::to_string(m));
+            restore(work_, killed);
+            ASSERT_TRUE(killedAt(m, [&] { exporter::repairWorkFolder(work_); }));
+            exporter::repairWorkFolder(work_);
+            EXPECT_EQ(take(work_), repaired);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -418,6 +549,73 @@ TEST_F(ImportFaultWalk, EveryFailingCallLeavesTheEarlierResultOrTheNewOne) {
                 EXPECT_EQ(snapshotFolder(docs_), n == calls ? fresh : old);
             }
         }
+    }
+}
+
+TEST_F(ImportFaultWalk, AKilledImportLeavesNothingThatTheNextImportDoesNotClearAway) {
+    writeFile(result_, "<SERVICIO><SALIDAS/></SERVICIO>\n");
+    const Snapshot old = snapshotFolder(docs_);
+    std::size_t calls = 0;
+    {
+        ArmedFault counting(0, 0);
+        importer::runImport(document_, work_);
+        calls = faults::callsSoFar();
+    }
+    const Snapshot fresh = snapshotFolder(docs_);
+    std::size_t temporariesLeft = 0;
+    for (std::size_t n = 1; n <= calls; ++n) {
+        SCOPED_TRACE("killed at call " + std::to_string(n));
+        restore(docs_, old);
+        ASSERT_TRUE(killedAt(n, [&] { importer::runImport(document_, work_); }));
+        const Snapshot killed = snapshotFolder(docs_);
+        // The earlier result, or the new one once the rename was made; perhaps a temporary.
+        EXPECT_TRUE(splitLeftovers(killed).kept == old || splitLeftovers(killed).kept == fresh);
+        temporariesLeft += splitLeftovers(killed).leftovers.size();
+        EXPECT_EQ(snapshotFolder(work_), tables_);
+        importer::runImport(document_, work_);
+        EXPECT_EQ(snapshotFolder(docs_), fresh);
+    }
+    EXPECT_GT(temporariesLeft, 0u) << "kills while the result is written leave its temporary";
+
+    // Earlier versions named their temporary after the result; a save under way right now
+    // (its temporary held by its writer) is left alone.
+    writeFile(docs_ / ".ResultadoHoralissierra.xml.tmp-0a1b2c3d4e", "half a result");
+    writeFile(docs_ / ".ResultadoHoralisotro.xml.tmp-0a1b2c3d4e", "someone else's");
+    platform::StagedFile underWay(docs_ / "otro.xml", "being saved");
+    importer::runImport(document_, work_);
+    const auto split = splitLeftovers(snapshotFolder(docs_));
+    EXPECT_EQ(split.kept, fresh);
+    ASSERT_EQ(split.leftovers.size(), 2u);
+    EXPECT_EQ(split.leftovers.count(".ResultadoHoralisotro.xml.tmp-0a1b2c3d4e"), 1u);
+    EXPECT_EQ(split.leftovers.rbegin()->second, "being saved");
+    underWay.commit();
+    EXPECT_EQ(readFile(docs_ / "otro.xml"), "being saved");
+}
+
+TEST_F(ImportFaultWalk, WithAReportEveryFailingCallLeavesTheEarlierResult) {
+    // The report is made ready with the result and put in place before it: whatever fails,
+    // the earlier result stays unless the run as a whole succeeded (or only the very last
+    // flush failed, after the result took its name).
+    writeFile(result_, "<SERVICIO><SALIDAS/></SERVICIO>\n");
+    const std::string earlier = readFile(result_);
+    importer::ImportOptions options;
+    options.reportFile = docs_ / "informe.txt";
+    std::size_t calls = 0;
+    {
+        ArmedFault counting(0, 0);
+        importer::runImport(document_, work_, options);
+        calls = faults::callsSoFar();
+    }
+    const std::string fresh = readFile(result_);
+    ASSERT_NE(fresh, earlier);
+    for (std::size_t n = 1; n <= calls; ++n) {
+        SCOPED_TRACE("EIO at call " + std::to_string(n));
+        writeFile(result_, earlier);
+        fs::remove(docs_ / "informe.txt");
+        ArmedFault fault(n, EIO);
+        EXPECT_NE(errorOf([&] { importer::runImport(document_, work_, options); }), "");
+        EXPECT_EQ(readFile(result_), n == calls ? fresh : earlier);
+        EXPECT_TRUE(splitLeftovers(snapshotFolder(docs_)).leftovers.empty());
     }
 }
 

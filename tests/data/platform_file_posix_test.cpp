@@ -79,6 +79,36 @@ TEST(PlatformFilePosix, AtomicWriteIntoAFolderWithoutWritePermission) {
     EXPECT_EQ(snapshotFolder(dir.path()), before);
 }
 
+TEST(PlatformFilePosix, FolderListingsNeverFollowLinks) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    writeFile(dir / "file", "x");
+    std::filesystem::create_directory_symlink(dir / "sub", dir / "link");
+    std::map<std::string, bool> seen;
+    for (const auto& entry : listFolder(dir.path())) seen[entry.name.string()] = entry.isFolder;
+    EXPECT_EQ(seen, (std::map<std::string, bool>{{"file", false}, {"link", false}, {"sub", true}}));
+    EXPECT_EQ(errorOf([&] { listFolder(dir / "no"); }),
+              (dir / "no").string() + ": la carpeta no existe");
+}
+
+
+TEST(PlatformFilePosix, TheTemporaryFolderIsNamedWhenItIsMissing) {
+    TempDir dir;
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    ::setenv("TMPDIR", dir.path().c_str(), 1);
+    EXPECT_EQ(temporaryFolder(), dir.path());
+    ::setenv("TMPDIR", (dir / "no").c_str(), 1);
+    EXPECT_EQ(
+        errorOf([] { temporaryFolder(); }),
+        (dir / "no").string() + ": la carpeta temporal (variable de entorno TMPDIR) no existe");
+    if (saved) {
+        ::setenv("TMPDIR", savedValue.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
+}
+
 TEST(PlatformFilePosix, PathsForMessagesAndTheDefaultWorkFolder) {
     EXPECT_EQ(displayPath(std::filesystem::path("/w/Año 2024/PROFT.DBF")), "/w/Año 2024/PROFT.DBF");
 

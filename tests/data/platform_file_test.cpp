@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -168,6 +170,57 @@ TEST(PlatformFile, FailedAtomicWriteLeavesTheEarlierFileAndNoTemporary) {
         EXPECT_EQ(message.rfind(c.target.string() + ": " + c.problemStart, 0), 0u) << message;
         EXPECT_EQ(snapshotFolder(dir.path()), before);
     }
+}
+
+TEST(PlatformFile, StagedFilesReplaceNothingUntilCommitted) {
+    TempDir dir;
+    writeFile(dir / "RESULT.XML", "earlier result");
+    // The longest name a folder entry may have: the temporary beside it must still fit.
+    const std::string longName = std::string(251, 'r') + ".xml";
+    {
+        StagedFile report(dir / "INFORME.TXT", "report");
+        StagedFile result(dir / longName, "result");
+        StagedFile dropped(dir / "RESULT.XML", "never placed");
+        const auto entries = listFolder(dir.path());
+        std::size_t temporaries = 0;
+        for (const auto& entry : entries) {
+            if (isTemporaryFileName(entry.name.string())) ++temporaries;
+        }
+        EXPECT_EQ(temporaries, 3u);
+        EXPECT_EQ(readFile(dir / "RESULT.XML"), "earlier result");
+        EXPECT_FALSE(fileExists(dir / "INFORME.TXT"));
+        report.commit();
+        result.commit();
+        EXPECT_THROW(result.commit(), std::logic_error);
+    }
+    EXPECT_EQ(
+        snapshotFolder(dir.path()),
+        (std::map<std::string, std::string>{
+            {"INFORME.TXT", "report"}, {"RESULT.XML", "earlier result"}, {longName, "result"}}));
+}
+
+
+TEST(PlatformFile, OnlyTemporariesWhoseWriterIsGoneAreRemovedAsAbandoned) {
+    TempDir dir;
+    writeFile(dir / ".transhoralis-0123456789.tmp", "abandoned");
+    EXPECT_TRUE(isTemporaryFileName(".transhoralis-0123456789.tmp"));
+    for (const char* other : {".transhoralis-012345678.tmp", ".transhoralis-0123456789.txt",
+                              ".transhoralis-ABCDEFGHIJ.tmp", ".transhoralis-journal"}) {
+        EXPECT_FALSE(isTemporaryFileName(other)) << other;
+    }
+    EXPECT_TRUE(removeAbandonedFile(dir / ".transhoralis-0123456789.tmp"));
+    EXPECT_FALSE(fileExists(dir / ".transhoralis-0123456789.tmp"));
+
+    StagedFile underWay(dir / "OUT.XML", "bytes");
+    writeFile(dir / "HELD.DBF", "a table in use");
+    File held = File::open(dir / "HELD.DBF", OpenIntent::ReadWrite, ShareMode::Exclusive);
+    for (const auto& entry : listFolder(dir.path())) {
+        EXPECT_FALSE(removeAbandonedFile(dir / entry.name)) << entry.name;
+    }
+    EXPECT_FALSE(removeAbandonedFile(dir / "NO-EXISTE"));
+    EXPECT_EQ(snapshotFolder(dir.path()).size(), 2u);
+    underWay.commit();
+    EXPECT_EQ(readFile(dir / "OUT.XML"), "bytes");
 }
 
 TEST(PlatformFile, TodayOnTheLocalClock) {

@@ -98,8 +98,9 @@ TEST(TextToInt32, RefusesEverythingElseNamingTheWholeText) {
             ADD_FAILURE() << "accepted as " << value;
         } catch (const ConversionError& e) {
             EXPECT_EQ(e.refusedText(), cp1252ToUtf8(text));
+            // Quoted with its control characters escaped (the tab and line feed above).
             EXPECT_EQ(std::string(e.what()),
-                      "'" + cp1252ToUtf8(text) + "' no es un valor entero válido");
+                      thq::text::quoted(cp1252ToUtf8(text)) + " no es un valor entero válido");
         }
     }
 }
@@ -293,6 +294,29 @@ TEST(TextCp1252, WellFormedUtf8IsRecognisedUpToTheLastCodePoint) {
         SCOPED_TRACE(::testing::PrintToString(s));
         EXPECT_TRUE(isValidUtf8(s));
     }
+}
+
+TEST(TextEscapeControls, LeavesNoCharacterThatMovesOrClearsTheTerminal) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Lengua castellana", "Lengua castellana"},
+        {"año 2º, 100 €", "año 2º, 100 €"},  // printable UTF-8 stays
+        {"a\nAVISO b", "a\\nAVISO b"},       // a line of its own
+        {"\r\t", "\\r\\t"},
+        {"\x1b[2J\x07"s, "\\x1B[2J\\x07"},  // escape, bell
+        {"a\0b"s, "a\\x00b"},
+        {"\x7f", "\\x7F"},
+        {"\xc2\x9b"
+         "2J",
+         "\\u009B2J"},                     // the one-byte CSI
+        {"\xe2\x80\xa8", "\\u2028"},       // line separator
+        {"\xff\xc3", "\\xFF\\xC3"},        // not UTF-8
+        {"C:\\datos\\n", "C:\\datos\\n"},  // a backslash stays
+    };
+    for (const auto& [raw, shown] : cases) {
+        EXPECT_EQ(escapeControls(raw), shown) << raw;
+        EXPECT_EQ(escapeControls(shown), shown) << "escaping twice changes nothing";
+    }
+    EXPECT_EQ(thq::text::quoted("O'NE\n"), "'O'NE\\n'");
 }
 
 TEST(TextQuoteFilterValue, DoublesInnerQuotes) {

@@ -40,6 +40,8 @@ const std::string kEntityRefused =
     "el documento declara entidades (<!ENTITY ...>), que no se admiten";
 
 const std::string kTooManyAttributes = "un elemento del documento tiene más de 256 atributos";
+const std::string kTooManyNamespaces =
+    "un elemento del documento declara más de 64 espacios de nombres (xmlns)";
 const std::string kDefaultsRefused =
     "el documento declara valores por defecto de atributos (<!ATTLIST ...>), que no se admiten";
 
@@ -178,6 +180,33 @@ std::string spacedAttributes(int count) {
     return s;
 }
 
+// `depth` nested elements, each declaring `count` namespaces of its own: the default one
+// first, then prefixes, written with spaces around '=' and either quote.
+std::string nestedNamespaces(int depth, int count) {
+    std::string open;
+    for (int d = 0; d < depth; ++d) {
+        open += "<e";
+        for (int i = 0; i < count; ++i) {
+            const std::string uri = "urn:x:" + std::to_string(d) + ":" + std::to_string(i);
+            open += i == 0       ? " xmlns='" + uri + "'"
+                    : i % 2 == 0 ? " xmlns:p" + std::to_string(i) + " = \"" + uri + "\""
+                                 : "\nxmlns:q" + std::to_string(i) + "='" + uri + "'";
+        }
+        open += ">";
+    }
+    return open + repeated("</e>", depth);
+}
+
+// Attributes whose names only look like namespace declarations.
+std::string lookalikeAttributes(int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        s += " xmlnsa" + n + "='u' Xmlns" + n + "='u' xmlns_" + n + " = 'u'";
+    }
+    return s;
+}
+
 // UTF-16LE with its byte-order mark, for ASCII text.
 std::string utf16le(const std::string& ascii) {
     std::string out = "\xFF\xFE";
@@ -261,6 +290,8 @@ TEST(XmlHostile, EveryKindIsRefusedOrDefusedWithinBoundedMemory) {
         {"many attributes on one element", withAttributes(200000), kTooManyAttributes, ""},
         {"many attributes in UTF-16", utf16le(withAttributes(200000)), kTooManyAttributes, ""},
         {"attribute defaults", attributeDefaults(20000), kDefaultsRefused, ""},
+        // Each element saved is compared with all the declarations in scope.
+        {"namespaces declared on every level", nestedNamespaces(250, 250), kTooManyNamespaces, ""},
         {"oversize document", documentOfSize(2 * kMegabyte),
          "el documento ocupa 2 MB, más que el límite de 1 MB (opción --max-document-size)", "",
          XmlLimits{kMegabyte}},
@@ -332,6 +363,14 @@ TEST(XmlHostile, LimitsHoldExactlyAtTheirBoundaries) {
         {"<r" + spacedAttributes(kMaxAttributesPerElement + 1) + "/>", 64 * kMegabyte,
          kTooManyAttributes},
         {"<r><!--" + std::string(1000, '=') + "-->" + repeated("x=y ", 1000) + "</r>",
+         64 * kMegabyte, ""},
+        {nestedNamespaces(kMaxElementDepth, kMaxNamespacesPerElement), 64 * kMegabyte, ""},
+        {"<r>" + nestedNamespaces(2, kMaxNamespacesPerElement + 1) + "</r>", 64 * kMegabyte,
+         kTooManyNamespaces},
+        {utf16le(nestedNamespaces(1, kMaxNamespacesPerElement + 1)), 64 * kMegabyte,
+         kTooManyNamespaces},
+        // Only "xmlns" and "xmlns:..." declare; names that merely start or end like it do not.
+        {"<r" + lookalikeAttributes(kMaxNamespacesPerElement + 1) + "><a xmlns:p='u'/></r>",
          64 * kMegabyte, ""},
         {"<!DOCTYPE r [<!ATTLIST r a CDATA #IMPLIED b CDATA #REQUIRED>]><r b='1'/>", 64 * kMegabyte,
          ""},
