@@ -431,7 +431,12 @@ std::string escapeControls(std::string_view utf8) {
     return out;
 }
 
-std::string quoted(std::string_view utf8) { return "'" + escapeControls(utf8) + "'"; }
+std::string quoted(std::string_view utf8) {
+    std::string out = "'";
+    out += escapeControls(utf8);
+    out += '\'';
+    return out;
+}
 
 std::string quoteFilterValue(std::string_view value) {
     std::string out;

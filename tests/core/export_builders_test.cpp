@@ -199,8 +199,9 @@ TEST(ExportAssignments, HoursSessionsAndTaskCodes) {
     };
     std::vector<Row> subjects;
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        subjects.push_back({"M" + std::to_string(i), cases[i].name, "S" + std::to_string(i), "C2",
-                            cases[i].minutes});
+        const std::string n = std::to_string(i);
+        subjects.push_back({std::string("M").append(n), cases[i].name, std::string("S").append(n),
+                            "C2", cases[i].minutes});
     }
     ExportFixture f;
     f.exportXml(schoolXml(assignmentSchool(subjects)));
@@ -264,7 +265,7 @@ TEST(ExportSlots, IntervalsNumberedByOrderSevenDaysEach) {
             EXPECT_EQ(r.at("CODDIHO"), codes[slot]);
             EXPECT_EQ(r.at("DIA"), std::to_string(day + 1));
             EXPECT_EQ(r.at("HORA"), std::to_string(slot + 1));
-            EXPECT_EQ(r.at("DIHO"), std::to_string(day + 1) + std::to_string(slot + 1));
+            EXPECT_EQ(r.at("DIHO"), std::to_string(day + 1).append(std::to_string(slot + 1)));
             EXPECT_EQ(r.at("TEXTODIA"), "");
         }
     }

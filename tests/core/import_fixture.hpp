@@ -97,7 +97,8 @@ inline std::string renderBlock(const data::XmlNode& block) {
             if (child.name() != "salida" || child.attribute("dato") != expected) {
                 return "{BAD teacher item " + child.name() + "}";
             }
-            out += (i == 0 ? "" : "/") + child.text();
+            if (i != 0) out += '/';
+            out += child.text();
             if (i == 1) out += ":";
         } else if (child.name() == "listasal") {
             out += " " + renderEntry(child);

@@ -215,7 +215,7 @@ TEST(PlatformFile, OnlyTemporariesWhoseWriterIsGoneAreRemovedAsAbandoned) {
     writeFile(dir / "HELD.DBF", "a table in use");
     File held = File::open(dir / "HELD.DBF", OpenIntent::ReadWrite, ShareMode::Exclusive);
     for (const auto& entry : listFolder(dir.path())) {
-        EXPECT_FALSE(removeAbandonedFile(dir / entry.name)) << entry.name;
+        EXPECT_FALSE(removeAbandonedFile(dir.path() / entry.name)) << entry.name;
     }
     EXPECT_FALSE(removeAbandonedFile(dir / "NO-EXISTE"));
     EXPECT_EQ(snapshotFolder(dir.path()).size(), 2u);
