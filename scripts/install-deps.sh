@@ -6,7 +6,7 @@ packages=(
   libxml2-dev libxml2-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-dbfread python3-dbf
-  qt6-base-dev xvfb x11-utils xdotool
+  qt6-base-dev qt6-translations-l10n xvfb x11-utils xdotool
   clang libclang-rt-14-dev
 )
 missing=()

@@ -49,6 +49,13 @@ public:
                                                      const std::string& detail);
 };
 
+// Qt's own texts (the chooser's labels and buttons, the error box's "Mostrar los detalles...")
+// in Spanish, whatever the desktop's language: Qt's Spanish translations (qtbase_es.qm, from
+// Qt's translations folder or a "translations" folder beside the program) installed in the
+// application, and Spanish as the default locale. Once per application; false when the
+// translations cannot be found (Qt's texts then stay in English).
+bool installSpanishTranslations();
+
 // The chooser and presenter the process uses: the hooks when their variables are set.
 std::unique_ptr<DocumentChooser> makeChooser(QWidget* owner,
                                              const std::filesystem::path& workFolder);

@@ -88,6 +88,10 @@ void FormController::F1Help(int context) {
     settings_.help->showContext(context, settings_.help->applicationHelpFile());
 }
 
+void FormController::reportProblem(const std::string& message, const std::string& detail) {
+    showError(message, detail);
+}
+
 void FormController::run(Direction direction) {
     // A cancelled chooser runs on the document confirmed last, if any.
     if (auto chosen = chooser_.choose()) currentDocumentPath_ = std::move(*chosen);

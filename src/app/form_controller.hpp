@@ -51,6 +51,9 @@ public:
     void Button1Click();
     // F1: the topic of the help context that the focused control carries.
     void F1Help(int context);
+    // A problem met outside the handlers, such as the help viewer's (no help file, nothing
+    // to show it with): shown in the error box as the runs' errors are, full stop included.
+    void reportProblem(const std::string& message, const std::string& detail = {});
 
     std::int32_t LaunchParamCount() const { return launchParamCount_; }
     std::int32_t TransformStatus() const { return transformStatus_; }

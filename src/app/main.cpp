@@ -18,23 +18,24 @@
 int main(int argc, char* argv[]) {
     using namespace thq::app;
 
-    // The help routing starts before the application object; its messages need one, so
-    // they go through a presenter that exists by the time help is asked for.
-    std::unique_ptr<MessagePresenter> messages;
-    auto reportHelpProblem = [&messages](const std::string& problem) {
-        if (messages) messages->showError(problem, {});
+    // The help routing starts before the application object and the window; help is only
+    // asked for through the window, whose controller shows what went wrong in its error box.
+    FormController* controller = nullptr;
+    auto reportHelpProblem = [&controller](const std::string& problem) {
+        if (controller != nullptr) controller->reportProblem(problem);
     };
     std::unique_ptr<help::HelpSystem> helpSystem;
     std::shared_ptr<help::HtmlHelpBackend> helpBackend =
         help::makePlatformHelpBackend(reportHelpProblem);
 
     QApplication application(argc, argv);
+    installSpanishTranslations();
     helpSystem = std::make_unique<help::HelpSystem>(toPath(QCoreApplication::applicationDirPath()));
     help::installHelpRouting(*helpSystem, helpBackend);
     helpSystem->setApplicationHelpFile(kHelpFile);
     QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
 
-    messages = makeMessagePresenter();
+    const std::unique_ptr<MessagePresenter> messages = makeMessagePresenter();
     const std::filesystem::path workFolder = thq::data::resolveWorkFolder(std::nullopt);
     const std::unique_ptr<DocumentChooser> chooser = makeChooser(nullptr, workFolder);
     const std::unique_ptr<WindowEmbedder> embedder = makePlatformEmbedder();
@@ -53,8 +54,10 @@ int main(int argc, char* argv[]) {
     int exitCode = 0;
     {
         TMForm MForm(std::move(services));
+        controller = &MForm.controller();
         MForm.show();
         if (!MForm.controller().isClosed()) exitCode = QApplication::exec();
+        controller = nullptr;
     }
     helpSystem->shutdown();
     return exitCode;

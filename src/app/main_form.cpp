@@ -21,6 +21,8 @@ namespace thq::app {
 namespace {
 
 constexpr const char* kHelpContextProperty = "helpContext";
+// How often an embedded window looks whether its host is still there.
+constexpr int kHostWatchMilliseconds = 500;
 
 QFont labelFont() {
     QFont font(QStringLiteral("Arial"), 12);
@@ -32,6 +34,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect 
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setFont(labelFont());
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setAttribute(Qt::WA_TranslucentBackground);
@@ -44,6 +47,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
     button->setProperty(kHelpContextProperty, kHelpContext);
+    // Enter and keypad Enter press the focused button, as in any dialog-style window.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -151,6 +156,7 @@ void TMForm::buildLayout() {
     auto* version =
         new QLabel(QStringLiteral("TransHoralisQuelva versión " TH_APP_VERSION), lowerPanel);
     version->setObjectName(QStringLiteral("Label1"));
+    version->setTextFormat(Qt::PlainText);
     QFont versionFont = font();
     versionFont.setBold(true);
     version->setFont(versionFont);
@@ -198,9 +204,33 @@ void TMForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+WindowEmbedder& TMForm::embedder() {
+    return services_.embedder != nullptr ? *services_.embedder : *ownEmbedder_;
+}
+
 EmbedResult TMForm::embedInHost(std::uint32_t hostHandle) {
-    WindowEmbedder& embedder = services_.embedder != nullptr ? *services_.embedder : *ownEmbedder_;
-    return embedder.embed(*this, hostHandle);
+    const EmbedResult result = embedder().embed(*this, hostHandle);
+    if (result.embedded) {
+        // The host may go away while the tool is inside it (the timetable program ended or
+        // killed): the window then closes as if the user had closed it, so the status is
+        // written as it stands and the tool ends instead of living on unseen. The watch also
+        // runs while the chooser or a box waits for the user.
+        hostHandle_ = hostHandle;
+        hostWatch_.setInterval(kHostWatchMilliseconds);
+        connect(&hostWatch_, &QTimer::timeout, this, [this] { checkHost(); });
+        hostWatch_.start();
+    }
+    return result;
+}
+
+void TMForm::checkHost() {
+    if (controller_.isClosed()) {
+        hostWatch_.stop();
+        return;
+    }
+    if (embedder().hostStillExists(hostHandle_) != false) return;
+    hostWatch_.stop();
+    close();
 }
 
 void TMForm::setBusyCursor(bool busy) {

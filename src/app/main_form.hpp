@@ -2,6 +2,7 @@
 // MainForm on Qt Widgets: the one main window `TMForm` as the user sees it. It builds the
 // layout, forwards its events to the FormController that holds the behaviour (the run modes,
 // the runs, the status file, hosted closing, help) and answers the controller's calls.
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <filesystem>
@@ -74,6 +75,9 @@ private:
     void buildLayout();
     // F1: help for the context of the focused control.
     void helpForFocus();
+    WindowEmbedder& embedder();
+    // Embedded: closes the window once the host window has gone.
+    void checkHost();
 
     FormServices services_;
     std::unique_ptr<DocumentChooser> ownChooser_;
@@ -82,6 +86,8 @@ private:
     FormController controller_;
     bool showHandled_ = false;
     bool busy_ = false;
+    std::uint32_t hostHandle_ = 0;
+    QTimer hostWatch_;
 };
 
 }  // namespace thq::app

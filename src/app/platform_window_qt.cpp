@@ -31,6 +31,9 @@ public:
             }
             return {false, {}};
         }
+        // A handle that names no window leaves the window stand-alone, framed and on the
+        // screen, rather than inside nothing where no one could see or close it.
+        if (hostWindowExists(hostHandle) == false) return {false, {}};
         host_.reset(QWindow::fromWinId(static_cast<WId>(hostHandle)));
         if (!host_) return {false, {}};
         window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -48,6 +51,10 @@ public:
         window.move(std::max(0, (area.width() - window.width()) / 2),
                     std::max(0, (area.height() - window.height()) / 2));
         return {true, {}};
+    }
+
+    std::optional<bool> hostStillExists(std::uint32_t hostHandle) override {
+        return hostWindowExists(hostHandle);
     }
 
 private:

@@ -206,3 +206,11 @@ private:
     std::intptr_t native_ = -1;
 };
 }  // namespace thq::platform
+
+namespace thq::platform {
+// A system error code (errno on POSIX, GetLastError on Windows) as the Spanish text that
+// follows the action in a message ("no se puede escribir: no queda espacio en el disco"). The
+// common file-system failures have texts of their own; any other code gives the system's own
+// text with its number.
+std::string systemErrorText(std::uint32_t code);
+}  // namespace thq::platform

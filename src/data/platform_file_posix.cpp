@@ -39,7 +39,7 @@ int injectedFault(testing::CallKind kind, const std::filesystem::path& subject) 
 
 [[noreturn]] void failErrno(const std::filesystem::path& path, const std::string& action,
                             int error) {
-    fail(path, action + ": " + std::strerror(error));
+    fail(path, action + ": " + systemErrorText(static_cast<std::uint32_t>(error)));
 }
 
 int fd(std::intptr_t native) { return static_cast<int>(native); }
@@ -263,7 +263,8 @@ void renameReplacing(const std::filesystem::path& from, const std::filesystem::p
     int error = injectedFault(testing::CallKind::Rename, from);
     if (error == 0 && ::rename(from.c_str(), to.c_str()) != 0) error = errno;
     if (error != 0) {
-        fail(from, "no se puede renombrar a " + displayPath(to) + ": " + std::strerror(error));
+        fail(from, "no se puede renombrar a " + displayPath(to) + ": " +
+                       systemErrorText(static_cast<std::uint32_t>(error)));
     }
 }
 
@@ -537,6 +538,73 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
 
 FolderLock::~FolderLock() {
     if (native_ >= 0) ::close(static_cast<int>(native_));
+}
+
+}  // namespace thq::platform
+
+namespace thq::platform {
+
+std::string systemErrorText(std::uint32_t code) {
+    switch (static_cast<int>(code)) {
+        case ENOENT:
+            return "no existe el archivo o la carpeta";
+        case EACCES:
+            return "permiso denegado";
+        case EPERM:
+            return "operación no permitida";
+        case EROFS:
+            return "el sistema de archivos es de solo lectura";
+        case ENOSPC:
+            return "no queda espacio en el disco";
+        case EDQUOT:
+            return "se ha superado la cuota de disco";
+        case EBUSY:
+        case ETXTBSY:
+            return "está en uso";
+        case EIO:
+            return "error de entrada/salida";
+        case EMFILE:
+        case ENFILE:
+            return "hay demasiados archivos abiertos";
+        case ENAMETOOLONG:
+            return "el nombre es demasiado largo";
+        case ENOTDIR:
+            return "una parte de la ruta no es una carpeta";
+        case EISDIR:
+            return "es una carpeta";
+        case EEXIST:
+            return "ya existe";
+        case ENOTEMPTY:
+            return "la carpeta no está vacía";
+        case EXDEV:
+            return "no se puede mover a otro disco o sistema de archivos";
+        case ELOOP:
+            return "la ruta tiene demasiados enlaces simbólicos";
+        case EFBIG:
+            return "el archivo es demasiado grande";
+        case ENOMEM:
+            return "no queda memoria suficiente";
+        case EINVAL:
+            return "argumento no válido";
+        case ENXIO:
+        case ENODEV:
+            return "el dispositivo no está disponible";
+        case EAGAIN:
+            return "el recurso no está disponible ahora";
+        case ENOLCK:
+            return "no quedan bloqueos disponibles";
+        case ESTALE:
+            return "el archivo ya no existe en el servidor";
+        case ETIMEDOUT:
+            return "se agotó el tiempo de espera";
+        default:
+            break;
+    }
+    // Anything rarer in the system's own words (those of the user's language where the
+    // system has them), with its number, which is what a search for it needs.
+    const char* text = std::strerror(static_cast<int>(code));
+    if (text == nullptr || *text == '\0') return "error " + std::to_string(code);
+    return std::string(text) + " (error " + std::to_string(code) + ")";
 }
 
 }  // namespace thq::platform

@@ -54,7 +54,8 @@ std::string wideToUtf8(const std::wstring& wide) {
     return out;
 }
 
-// The system's text for an error code (in the system's language), without the line break.
+// The system's text for an error code (in the system's language), without the line break:
+// what systemErrorText gives for the codes it has no text of its own for.
 std::string systemMessage(DWORD error) {
     wchar_t* buffer = nullptr;
     DWORD length = ::FormatMessageW(
@@ -77,7 +78,7 @@ std::string systemMessage(DWORD error) {
 
 [[noreturn]] void failCode(const std::filesystem::path& path, const std::string& action,
                            DWORD error) {
-    fail(path, action + ": " + systemMessage(error));
+    fail(path, action + ": " + systemErrorText(error));
 }
 
 // The path as the wide API wants it; long absolute paths get the \\?\ prefix.
@@ -296,7 +297,7 @@ void renameReplacing(const std::filesystem::path& from, const std::filesystem::p
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
             throw InUseError(displayPath(to));
         }
-        fail(from, "no se puede renombrar a " + displayPath(to) + ": " + systemMessage(error));
+        fail(from, "no se puede renombrar a " + displayPath(to) + ": " + systemErrorText(error));
     }
 }
 
@@ -583,4 +584,78 @@ FolderLock::~FolderLock() {
 
 }  // namespace thq::platform
 
+#endif  // _WIN32
+
+#ifdef _WIN32
+namespace thq::platform {
+
+std::string systemErrorText(std::uint32_t code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+            return "no existe el archivo";
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_BAD_PATHNAME:
+            return "no existe la carpeta";
+        case ERROR_ACCESS_DENIED:
+            return "permiso denegado";
+        case ERROR_WRITE_PROTECT:
+            return "el disco está protegido contra escritura";
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return "no queda espacio en el disco";
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_BUSY:
+        case ERROR_USER_MAPPED_FILE:
+            return "está en uso";
+        case ERROR_WRITE_FAULT:
+        case ERROR_READ_FAULT:
+        case ERROR_CRC:
+        case ERROR_SECTOR_NOT_FOUND:
+        case ERROR_GEN_FAILURE:
+        case ERROR_IO_DEVICE:
+            return "error de entrada/salida";
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return "hay demasiados archivos abiertos";
+        case ERROR_FILENAME_EXCED_RANGE:
+            return "el nombre es demasiado largo";
+        case ERROR_INVALID_NAME:
+            return "el nombre no es válido";
+        case ERROR_DIRECTORY:
+            return "una parte de la ruta no es una carpeta";
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return "ya existe";
+        case ERROR_DIR_NOT_EMPTY:
+            return "la carpeta no está vacía";
+        case ERROR_NOT_SAME_DEVICE:
+            return "no se puede mover a otro disco o sistema de archivos";
+        case ERROR_CANT_RESOLVE_FILENAME:
+            return "la ruta tiene demasiados enlaces simbólicos";
+        case ERROR_FILE_TOO_LARGE:
+            return "el archivo es demasiado grande";
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return "no queda memoria suficiente";
+        case ERROR_INVALID_PARAMETER:
+            return "argumento no válido";
+        case ERROR_NOT_READY:
+        case ERROR_DEV_NOT_EXIST:
+            return "el dispositivo no está disponible";
+        case ERROR_BAD_NETPATH:
+        case ERROR_NETNAME_DELETED:
+        case ERROR_UNEXP_NET_ERR:
+            return "la carpeta de red no está disponible";
+        case ERROR_SEM_TIMEOUT:
+            return "se agotó el tiempo de espera";
+        default:
+            break;
+    }
+    // Anything rarer in the system's own words, with its number.
+    const std::string text = systemMessage(static_cast<DWORD>(code));
+    const std::string number = "error " + std::to_string(code);
+    return text == number ? text : text + " (" + number + ")";
+}
+
+}  // namespace thq::platform
 #endif  // _WIN32

@@ -57,8 +57,10 @@ public:
         window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
         return result;
     }
+    std::optional<bool> hostStillExists(std::uint32_t) override { return hostExists; }
     std::vector<std::uint32_t> handles;
     EmbedResult result{true, {}};
+    std::optional<bool> hostExists;  // the host as the window system tells it
 };
 
 struct FormFixture {

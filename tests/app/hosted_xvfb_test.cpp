@@ -128,6 +128,16 @@ protected:
                             "\"Exportar e importar datos entre Horalia y Quelva \"");
     }
 
+    // Whether the window asks the window manager for no border and no caption bar.
+    bool asksForNoDecorations(const QString& window) {
+        const QString hints = run(xprop, {"-id", window, "_MOTIF_WM_HINTS"}, env);
+        const QRegularExpressionMatch values =
+            QRegularExpression("= (0x[0-9a-f]+), (0x[0-9a-f]+), (0x[0-9a-f]+)").match(hints);
+        if (!values.hasMatch()) return false;
+        return (values.captured(1).toUInt(nullptr, 16) & 2u) != 0 &&  // decorations given...
+               values.captured(3).toUInt(nullptr, 16) == 0u;          // ...as none
+    }
+
     thq::test::TempDir dir;
     QString xwininfo, xprop, xdotool;
     QProcessEnvironment env;
@@ -159,12 +169,7 @@ TEST_F(HostedWindowXvfb, ExportInsideAHostWindowLeavesStatusOne) {
         << run(xwininfo, {"-children", "-id", hostWindow}, env).toStdString();
     EXPECT_TRUE(run(xwininfo, {"-children", "-id", form}, env)
                     .contains(QRegularExpression("Parent window id: " + hostWindow + "\\b")));
-    const QString hints = run(xprop, {"-id", form, "_MOTIF_WM_HINTS"}, env);
-    const QRegularExpressionMatch values =
-        QRegularExpression("= (0x[0-9a-f]+), (0x[0-9a-f]+), (0x[0-9a-f]+)").match(hints);
-    ASSERT_TRUE(values.hasMatch()) << hints.toStdString();
-    EXPECT_TRUE(values.captured(1).toUInt(nullptr, 16) & 2u);  // decorations given...
-    EXPECT_EQ(values.captured(3).toUInt(nullptr, 16), 0u);     // ...as none
+    EXPECT_TRUE(asksForNoDecorations(form));
 
     // Enter presses "Aceptar"; the hosted run then closes the window and the tool ends.
     run(xdotool, {"windowfocus", "--sync", messageBox, "key", "Return"}, env);
@@ -198,6 +203,84 @@ TEST_F(HostedWindowXvfb, SalirInsideAHostWindowEndsTheProgram) {
     run(xdotool, {"mousemove", "--sync", "--window", form, "300", "212", "click", "1"}, env);
     ASSERT_TRUE(transformer.process().waitForFinished(60000)) << "the tool did not end";
     EXPECT_EQ(transformer.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(transformer.process().exitCode(), 0)
+        << transformer.process().readAllStandardError().toStdString();
+    EXPECT_EQ(thq::test::readFile(dir / "bin" / "Horalia.ini"),
+              "[Transformadores]\r\nTransformado=0\r\n");
+}
+
+// The host window going away while the tool is inside it (the timetable program ended or
+// killed) ends the tool too, the status written as it stands: with the window idle, and with
+// the error box of a failed run waiting for the user.
+TEST_F(HostedWindowXvfb, HostGoneEndsTheProgram) {
+    const struct {
+        const char* name;
+        QString direction;
+        bool failingDocument;
+    } cases[] = {{"idle", "exportr", false}, {"error box up", "exportar", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!host) {  // the first case's host has gone: another one for this case
+            host = std::make_unique<Child>(TH_HOST_WINDOW_HELPER, QStringList{}, env);
+            hostId = host->firstLine(60s);
+            ASSERT_FALSE(hostId.isEmpty()) << "the host window did not start";
+            hostWindow = "0x" + hostId.toLower();
+        }
+        std::filesystem::remove(dir / "bin" / "Horalia.ini");
+        const auto document = c.failingDocument ? thq::test::writeFailingDocument(dir.path())
+                                                : thq::test::copySampleDocument(dir.path());
+        const std::unique_ptr<Child> started = startTool({c.direction, hostId}, document);
+        Child& transformer = *started;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                if (c.failingDocument) {
+                    return !windowIdWith(run(xwininfo, {"-root", "-tree"}, env),
+                                         "\"TransHoralisQuelva\": (\"TransHoralisQuelva\"")
+                                .isEmpty();
+                }
+                const QString form = embeddedForm();
+                return !form.isEmpty() && run(xwininfo, {"-id", form}, env).contains("IsViewable");
+            },
+            120s))
+            << "the tool did not get to its window or box; tool stderr: "
+            << transformer.process().readAllStandardError().toStdString();
+        EXPECT_FALSE(transformer.process().waitForFinished(1000)) << "the tool ended by itself";
+
+        // The timetable program's window goes, with its process.
+        host->process().kill();
+        ASSERT_TRUE(host->process().waitForFinished(10000));
+        host.reset();
+
+        ASSERT_TRUE(transformer.process().waitForFinished(60000))
+            << "the tool lives on without its host";
+        EXPECT_EQ(transformer.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(transformer.process().exitCode(), 0)
+            << transformer.process().readAllStandardError().toStdString();
+        EXPECT_EQ(thq::test::readFile(dir / "bin" / "Horalia.ini"),
+                  "[Transformadores]\r\nTransformado=0\r\n");
+    }
+}
+
+// A handle that names no window: the tool stands alone with its frame, where the user sees
+// it, instead of inside nothing; Salir still ends it with the status written.
+TEST_F(HostedWindowXvfb, HandleOfNoWindowLeavesAFramedWindow) {
+    const std::unique_ptr<Child> started =
+        startTool({"exportr", "7FFFFF0"}, thq::test::copySampleDocument(dir.path()));
+    Child& transformer = *started;
+    QString form;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            form = windowIdWith(run(xwininfo, {"-root", "-children"}, env),
+                                "\"Exportar e importar datos entre Horalia y Quelva \"");
+            return !form.isEmpty() && run(xwininfo, {"-id", form}, env).contains("IsViewable");
+        },
+        120s))
+        << "no window of its own; tool stderr: "
+        << transformer.process().readAllStandardError().toStdString();
+    EXPECT_FALSE(asksForNoDecorations(form));
+
+    run(xdotool, {"mousemove", "--sync", "--window", form, "300", "212", "click", "1"}, env);
+    ASSERT_TRUE(transformer.process().waitForFinished(60000)) << "the tool did not end";
     EXPECT_EQ(transformer.process().exitCode(), 0)
         << transformer.process().readAllStandardError().toStdString();
     EXPECT_EQ(thq::test::readFile(dir / "bin" / "Horalia.ini"),

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +14,30 @@
 
 namespace thq::app::test {
 namespace {
+
+class RecordingHelpBackend final : public help::HtmlHelpBackend {
+public:
+    void htmlHelp(const help::HtmlHelpCall& call) override { calls.push_back(call); }
+    std::vector<help::HtmlHelpCall> calls;
+};
+
+// Boxes that wait, as modal ones do, in an event loop of their own until the program ends;
+// `whileWaiting` runs once the first one is up.
+class WaitingPresenter final : public MessagePresenter {
+public:
+    explicit WaitingPresenter(std::function<void()> whileWaiting)
+        : whileWaiting_(std::move(whileWaiting)) {}
+    void showMessage(const std::string&) override { wait(); }
+    void showError(const std::string&, const std::string&) override { wait(); }
+
+private:
+    void wait() {
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, whileWaiting_);
+        loop.exec();
+    }
+    std::function<void()> whileWaiting_;
+};
 
 bool waitCursorShown() {
     return QApplication::overrideCursor() != nullptr &&
@@ -80,6 +105,43 @@ TEST(MainForm, ButtonsAndKeysReachTheController) {
     EXPECT_FALSE(window.isVisible());
 }
 
+// Enter and keypad Enter press the focused button, as Space does.
+TEST(MainForm, EnterPressesTheFocusedButton) {
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } keys[] = {{Qt::Key_Return, Qt::NoModifier},
+                {Qt::Key_Enter, Qt::KeypadModifier},
+                {Qt::Key_Space, Qt::NoModifier}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.key);
+        FormFixture fixture;
+        auto backend = std::make_shared<RecordingHelpBackend>();
+        help::HelpSystem helpSystem(fixture.executableFolder());
+        help::installHelpRouting(helpSystem, backend);
+        fixture.services.help = &helpSystem;
+        TMForm& form = fixture.showForm();
+        QApplication::setActiveWindow(&form);
+        const auto press = [&](const char* name) {
+            auto* button = form.findChild<QPushButton*>(name);
+            button->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(button, k.key, k.modifiers);
+            // Space clicks on its release; Enter at once.
+            QApplication::processEvents();
+        };
+        press("BExportar");
+        EXPECT_EQ(fixture.chooser.shown, 1);
+        press("BImportar");
+        EXPECT_EQ(fixture.chooser.shown, 2);
+        press("Button1");
+        EXPECT_EQ(backend->calls.size(), 1u);
+        EXPECT_FALSE(form.controller().isClosed());
+        press("BClose");
+        EXPECT_TRUE(form.controller().isClosed());
+        helpSystem.shutdown();
+    }
+}
+
 // The controller's busy cursor is the application's wait cursor: up while the steps work,
 // not while the chooser or a box waits for the user.
 TEST(MainForm, BusyCursorIsTheApplicationWaitCursor) {
@@ -142,21 +204,50 @@ TEST(MainForm, WindowPaintsBeforeTheRunWorks) {
 }
 
 // Closing ends the event loop in hosted mode too, where the window is not a top-level window
-// that Qt would see close last: through Salir, and through a later run that completes.
+// that Qt would see close last: through Salir, through a later run that completes, and when
+// the host window goes away, also while a box waits for the user.
 TEST(MainForm, ClosingEndsTheEventLoop) {
+    enum class Closer { Salir, CompletedRun, HostGone, HostGoneUnderABox };
     const struct {
         const char* name;
-        bool byRun;
-    } cases[] = {{"Salir", false}, {"a completed run", true}};
+        Closer closer;
+        int status;
+    } cases[] = {
+        {"Salir", Closer::Salir, 0},
+        {"a completed run", Closer::CompletedRun, 1},
+        {"the host gone", Closer::HostGone, 0},
+        {"the host gone while the error box waits", Closer::HostGoneUnderABox, 0},
+    };
     const bool quitOnLastWindow = QApplication::quitOnLastWindowClosed();
     QApplication::setQuitOnLastWindowClosed(false);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FormFixture fixture({"exportr", "1A2B"});
-        fixture.chooser.answers.push_back(thq::test::copySampleDocument(fixture.dir.path()));
+        fixture.embedder.hostExists = true;
+        fixture.chooser.answers.push_back(c.closer == Closer::HostGoneUnderABox
+                                              ? thq::test::writeFailingDocument(fixture.dir.path())
+                                              : thq::test::copySampleDocument(fixture.dir.path()));
+        // A box that waits as a modal one does: in an event loop of its own.
+        bool boxWaited = false;
+        WaitingPresenter waiting([&] {
+            boxWaited = true;
+            fixture.embedder.hostExists = false;
+        });
+        if (c.closer == Closer::HostGoneUnderABox) fixture.services.messages = &waiting;
         TMForm& form = fixture.showForm();
-        QTimer::singleShot(0, &form, [&form, &c] {
-            form.findChild<QPushButton*>(c.byRun ? "BExportar" : "BClose")->click();
+        QTimer::singleShot(0, &form, [&] {
+            switch (c.closer) {
+                case Closer::Salir:
+                    form.findChild<QPushButton*>("BClose")->click();
+                    break;
+                case Closer::CompletedRun:
+                case Closer::HostGoneUnderABox:
+                    form.findChild<QPushButton*>("BExportar")->click();
+                    break;
+                case Closer::HostGone:
+                    fixture.embedder.hostExists = false;
+                    break;
+            }
         });
         bool timedOut = false;
         QTimer guard;
@@ -169,7 +260,8 @@ TEST(MainForm, ClosingEndsTheEventLoop) {
         EXPECT_EQ(QApplication::exec(), 0);
         EXPECT_FALSE(timedOut);
         EXPECT_TRUE(form.controller().isClosed());
-        EXPECT_EQ(fixture.status(), FormFixture::statusText(c.byRun ? 1 : 0));
+        EXPECT_EQ(fixture.status(), FormFixture::statusText(c.status));
+        EXPECT_EQ(boxWaited, c.closer == Closer::HostGoneUnderABox);
     }
     QApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
 }

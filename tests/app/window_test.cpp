@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/dialogs.hpp"
+#include "app/help_backend.hpp"
 #include "form_fixture.hpp"
 
 namespace thq::app::test {
@@ -135,6 +136,43 @@ TEST(Window, ChooserSettings) {
     EXPECT_EQ(dialog.fileMode(), QFileDialog::AnyFile);  // one file; it need not exist
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_TRUE(dialog.isSizeGripEnabled());
+    // Qt's own chooser, which speaks Spanish, rather than the desktop's.
+    EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+}
+
+// Qt's own texts are Spanish whatever the desktop's language: the chooser's labels and buttons,
+// the error box's button that unfolds the detail.
+TEST(Window, QtTextsInSpanish) {
+    ASSERT_TRUE(installSpanishTranslations()) << "qtbase_es.qm (Debian: qt6-translations-l10n)";
+    EXPECT_TRUE(installSpanishTranslations());  // once is enough
+    EXPECT_EQ(QLocale().language(), QLocale::Spanish);
+
+    thq::test::TempDir dir;
+    XmlFileChooser chooser(nullptr, dir.path());
+    QFileDialog dialog;
+    chooser.configure(dialog);
+    const struct {
+        const char* label;
+        const char* text;
+    } labels[] = {{"lookInLabel", "Ver en:"},
+                  {"fileNameLabel", "&Nombre de fichero:"},
+                  {"fileTypeLabel", "Ficheros de tipo:"}};
+    for (const auto& l : labels) {
+        auto* label = dialog.findChild<QLabel*>(l.label);
+        ASSERT_NE(label, nullptr) << l.label;
+        EXPECT_EQ(label->text(), QString::fromUtf8(l.text));
+    }
+    QStringList buttons;
+    for (const QPushButton* button : dialog.findChildren<QPushButton*>()) buttons << button->text();
+    EXPECT_TRUE(buttons.contains("&Abrir")) << buttons.join(", ").toStdString();
+    EXPECT_TRUE(buttons.contains("Cancelar")) << buttons.join(", ").toStdString();
+
+    const auto error = MessageBoxPresenter::makeErrorBox("Fallo.", "en PROFT.DBF");
+    error->show();
+    QApplication::processEvents();
+    ASSERT_EQ(error->buttons().size(), 2);
+    EXPECT_EQ(error->buttons()[1]->text(), "Mostrar los detalles...");
+    error->hide();
 }
 
 // Answers the next modal dialog: `act` gets it once it is up.
@@ -213,6 +251,42 @@ TEST(Window, MessageBoxesAndTheirKeys) {
     }
 }
 
+// Texts are shown as they are: element names in angle brackets are no markup, in the boxes
+// and in the window's labels.
+TEST(Window, TextsArePlainText) {
+    const std::string text =
+        "/tmp/<b>centro</b>.xml: el elemento raíz del documento es <html>, no <SERVICIO>.";
+    const auto boxes = {MessageBoxPresenter::makeMessageBox(text),
+                        MessageBoxPresenter::makeErrorBox(text, "")};
+    for (const auto& box : boxes) {
+        auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_EQ(label->text(), QString::fromStdString(text));
+    }
+
+    FormFixture fixture;
+    TMForm& form = fixture.showForm();
+    for (const QLabel* label : form.findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+    form.close();
+}
+
+// A long path stays whole on its line instead of wrapping at a hyphen inside a folder's name.
+TEST(Window, BoxesKeepPathsWhole) {
+    const std::string path =
+        "/home/usuario/centro-escolar/horarios-2024/build-test/bin/QUELVA.chm.";
+    const auto box = MessageBoxPresenter::makeErrorBox("No existe el archivo de ayuda " + path, "");
+    box->show();
+    QApplication::processEvents();
+    const QLabel* label = box->findChild<QLabel*>("qt_msgbox_label");
+    ASSERT_NE(label, nullptr);
+    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QString::fromStdString(path)));
+    // The words before it still wrap: the box grows no wider than the path needs.
+    EXPECT_LT(box->width(), QGuiApplication::primaryScreen()->availableGeometry().width());
+    box->hide();
+}
+
 class RecordingBackend final : public help::HtmlHelpBackend {
 public:
     void htmlHelp(const help::HtmlHelpCall& call) override { calls.push_back(call); }
@@ -249,6 +323,26 @@ TEST(Window, HelpButtonAndF1) {
         EXPECT_EQ(backend->calls[0].file, file) << name;
     }
     form.close();
+}
+
+// Help that cannot be shown (no QUELVA.chm beside the program) is said in the error box, with
+// the full stop that every error gets.
+TEST(Window, MissingHelpFileInTheErrorBox) {
+    FormFixture fixture;
+    help::HelpSystem helpSystem(fixture.executableFolder());
+    help::installHelpRouting(helpSystem,
+                             help::makePlatformHelpBackend([&fixture](const std::string& problem) {
+                                 fixture.form->controller().reportProblem(problem);
+                             }));
+    helpSystem.setApplicationHelpFile(kHelpFile);
+    fixture.services.help = &helpSystem;
+    TMForm& form = fixture.showForm();
+    form.findChild<QPushButton*>("Button1")->click();
+    const std::string file = (fixture.executableFolder() / kHelpFile).string();
+    EXPECT_EQ(fixture.messages.texts(),
+              std::vector<std::string>{"error: No existe el archivo de ayuda " + file + "."});
+    form.close();
+    helpSystem.shutdown();
 }
 
 }  // namespace

@@ -435,8 +435,13 @@ TEST(FormController, PlatformThatCannotEmbedSaysWhyAndStaysHosted) {
 
 class RecordingBackend final : public help::HtmlHelpBackend {
 public:
-    void htmlHelp(const help::HtmlHelpCall& call) override { calls.push_back(call); }
+    void htmlHelp(const help::HtmlHelpCall& call) override {
+        calls.push_back(call);
+        if (report) report("No existe el archivo de ayuda " + call.file);
+    }
     std::vector<help::HtmlHelpCall> calls;
+    // Where a backend that cannot show the help says so (the desktop's, for a missing file).
+    std::function<void(const std::string&)> report;
 };
 
 // "F1 Ayuda" shows the contents of QUELVA.chm, whatever help file was set before; F1 the
@@ -463,6 +468,26 @@ TEST(FormController, HelpRequests) {
         EXPECT_EQ(call.window, kWindowHandle);
     }
     EXPECT_EQ(window.view.log, Log{});  // no run, no message
+}
+
+// What the help backend cannot show reaches the error box like any other error, with the
+// full stop after the file's name.
+TEST(FormController, HelpProblemsGoToTheErrorBox) {
+    Window window;
+    auto backend = std::make_shared<RecordingBackend>();
+    help::HelpSystem helpSystem(window.executableFolder());
+    help::installHelpRouting(helpSystem, backend);
+    helpSystem.setApplicationHelpFile(kHelpFile);
+    window.settings.help = &helpSystem;
+    FormController& form = window.open();
+    backend->report = [&form](const std::string& problem) { form.reportProblem(problem); };
+    const std::string file = (window.executableFolder() / kHelpFile).string();
+
+    form.Button1Click();
+    form.F1Help(kHelpContext);
+    EXPECT_EQ(window.view.log, (Log{"error: No existe el archivo de ayuda " + file + ".",
+                                    "error: No existe el archivo de ayuda " + file + "."}));
+    EXPECT_FALSE(form.isClosed());
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "data/error.hpp"
@@ -107,6 +109,43 @@ TEST(PlatformFilePosix, TheTemporaryFolderIsNamedWhenItIsMissing) {
     } else {
         ::unsetenv("TMPDIR");
     }
+}
+
+// The reasons embedded in messages are Spanish, whatever language the system speaks.
+TEST(PlatformFilePosix, SystemErrorsInSpanish) {
+    const struct {
+        int error;
+        const char* text;
+    } cases[] = {
+        {ENOENT, "no existe el archivo o la carpeta"},
+        {EACCES, "permiso denegado"},
+        {EPERM, "operación no permitida"},
+        {EROFS, "el sistema de archivos es de solo lectura"},
+        {ENOSPC, "no queda espacio en el disco"},
+        {EDQUOT, "se ha superado la cuota de disco"},
+        {EBUSY, "está en uso"},
+        {ETXTBSY, "está en uso"},
+        {EIO, "error de entrada/salida"},
+        {EMFILE, "hay demasiados archivos abiertos"},
+        {ENFILE, "hay demasiados archivos abiertos"},
+        {ENAMETOOLONG, "el nombre es demasiado largo"},
+        {ENOTDIR, "una parte de la ruta no es una carpeta"},
+        {EISDIR, "es una carpeta"},
+        {ENOTEMPTY, "la carpeta no está vacía"},
+        {EXDEV, "no se puede mover a otro disco o sistema de archivos"},
+        {ELOOP, "la ruta tiene demasiados enlaces simbólicos"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(systemErrorText(c.error), c.text) << c.error;
+
+    // A rarer one in the system's words, with its number.
+    EXPECT_EQ(systemErrorText(ECHILD),
+              std::string(std::strerror(ECHILD)) + " (error " + std::to_string(ECHILD) + ")");
+
+    // Through the adapter: a name longer than the file system takes.
+    TempDir dir;
+    const auto tooLong = dir / std::string(300, 'N');
+    const std::string message = errorOf([&] { File::create(tooLong, ShareMode::Shared); });
+    EXPECT_EQ(message, tooLong.string() + ": no se puede crear: el nombre es demasiado largo");
 }
 
 TEST(PlatformFilePosix, PathsForMessagesAndTheDefaultWorkFolder) {

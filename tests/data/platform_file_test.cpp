@@ -131,9 +131,11 @@ TEST(PlatformFile, RenameReplacesAndNamesBothFilesOnFailure) {
     EXPECT_FALSE(fileExists(dir / "NEW"));
     flushFolder(dir.path());
 
+    // The reason in Spanish, as the system gives it ("no existe el archivo", "... o la
+    // carpeta").
     std::string message = errorOf([&] { renameReplacing(dir / "NEW", dir / "OLD"); });
     EXPECT_EQ(message.rfind((dir / "NEW").string() + ": no se puede renombrar a " +
-                                (dir / "OLD").string() + ": ",
+                                (dir / "OLD").string() + ": no existe el archivo",
                             0),
               0u)
         << message;
