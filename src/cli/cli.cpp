@@ -140,7 +140,7 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err) {
     const auto workFolder = data::resolveWorkFolder(command.workFolder);
     if (command.report) {
         if (auto overwritten =
-                importer::reportOverwrites(*command.report, command.operand, workFolder)) {
+                importer::reportOverwrites(*command.report, data::pathFromUtf8(command.operand), workFolder)) {
             throw UsageError{
                 "el informe de --report no puede escribirse encima de lo que la "
                 "importación lee o escribe: " +
@@ -153,7 +153,7 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err) {
     options.reportFile = command.report;
     options.limits = command.limits;
     options.notice = noticesTo(err);
-    const auto result = importer::runImport(command.operand, workFolder, options);
+    const auto result = importer::runImport(data::pathFromUtf8(command.operand), workFolder, options);
     if (result.outcome == importer::ImportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;

@@ -7,6 +7,7 @@ The sample in four encodings, then COUNT variants of it: rows shuffled, names re
 random ones (accents, characters Windows-1252 lacks, long texts that are cut), some values
 blank, each saved in a random encoding among those a school document comes in.
 """
+import os
 import random
 import re
 import sys
@@ -52,14 +53,17 @@ def variant(text: str, rng: random.Random) -> str:
 def main() -> None:
     sample, out = Path(sys.argv[1]), Path(sys.argv[2])
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 8
+    # Encodings left out (comma-separated), e.g. one that a build cannot read yet.
+    left_out = set(filter(None, os.environ.get("TH_COMPARE_LEAVE_OUT", "").split(",")))
+    encodings = [e for e in ENCODINGS if e not in left_out]
     out.mkdir(parents=True, exist_ok=True)
     text = sample.read_bytes().decode("iso-8859-1")
-    for encoding in ENCODINGS:
+    for encoding in encodings:
         (out / f"muestra-{encoding}.xml").write_bytes(encoded(text, encoding))
     for seed in range(count):
         rng = random.Random(seed)
         name = f"variante-{seed:02d}.xml"
-        (out / name).write_bytes(encoded(variant(text, rng), rng.choice(ENCODINGS)))
+        (out / name).write_bytes(encoded(variant(text, rng), rng.choice(encodings)))
 
 
 if __name__ == "__main__":
