@@ -8,7 +8,8 @@ class DbfTable;
 namespace thq::cli {
 
 // Writes an open table as CSV (RFC 4180, UTF-8, CRLF line ends): a header row of field
-// names, then one row per record not marked deleted.
+// names, then one row per record not marked deleted; texts and memos as the table holds them
+// in its own code page. A field of a type that cannot be shown throws before any output.
 void writeCsv(data::DbfTable& table, std::ostream& out);
 
 }  // namespace thq::cli
