@@ -89,7 +89,9 @@ std::filesystem::path dumpTarget(const Command& command) {
     std::filesystem::path operand(command.operand);
     const std::string extension = text::upperAscii(operand.extension().string());
     if (operand.has_parent_path() || extension == ".DBF") return operand;
-    return data::resolveWorkFolder(command.workFolder) / (command.operand + ".DBF");
+    const auto workFolder = data::resolveWorkFolder(command.workFolder);
+    data::requireWorkFolder(workFolder);
+    return workFolder / (command.operand + ".DBF");
 }
 
 int runExport(const Command& command, std::ostream& out, std::ostream& err) {

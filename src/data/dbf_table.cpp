@@ -364,7 +364,7 @@ struct DbfTable::Impl {
         auto value = dbf::parseNumber(raw);
         if (!value) {
             fail("el campo " + inQuotes(info.name) + " no tiene un número válido: '" +
-                 std::string(dbf::trimTrailing(raw)) + "'");
+                 convertText(text::trim(raw), field, Charset::Utf8, false) + "'");
         }
         return value;
     }
@@ -454,8 +454,17 @@ struct DbfTable::Impl {
     void load(OpenMode mode) {
         if (!platform::fileExists(path)) {
             auto parent = path.parent_path();
-            if (!parent.empty() && !platform::isDirectory(parent)) fail("la carpeta no existe");
+            if (!parent.empty() && !platform::isDirectory(parent)) {
+                if (platform::pathExists(parent)) {
+                    fail(platform::displayPath(parent) + " es un archivo, no una carpeta");
+                }
+                fail("la carpeta no existe");
+            }
             if (platform::isDirectory(path)) fail("es una carpeta, no una tabla");
+            // A pipe, a device or a socket: opening it for reading could wait for ever.
+            if (platform::pathExists(path)) {
+                fail("no es un archivo normal (es una tubería, un dispositivo o un socket)");
+            }
             fail("la tabla no existe");
         }
         file = platform::File::open(path, platform::OpenIntent::ReadWrite,
@@ -703,6 +712,16 @@ std::size_t DbfTable::currentRecordNumber() const {
     impl_->requireOpen();
     if (impl_->pending || impl_->atEof) return impl_->layout.recordCount;
     return impl_->current;
+}
+
+void DbfTable::goTo(std::size_t recordNumber) {
+    impl_->requireOpen();
+    impl_->postIfPending();
+    if (recordNumber >= impl_->layout.recordCount || !impl_->isLive(recordNumber)) {
+        impl_->fail("no hay registro " + std::to_string(recordNumber + 1));
+    }
+    impl_->current = recordNumber;
+    impl_->atEof = false;
 }
 
 std::string DbfTable::text(std::string_view field) const {

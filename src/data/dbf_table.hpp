@@ -98,6 +98,9 @@ public:
     bool eof() const;
     // 0-based physical record number of the current record (for diagnostics).
     std::size_t currentRecordNumber() const;
+    // Makes a record the current one by its physical number (as currentRecordNumber gives
+    // it). A record marked deleted, or one past the end, is an error.
+    void goTo(std::size_t recordNumber);
 
     // Reading the current record. text(): text fields without trailing blanks, memo fields
     // with the text of their memo, numbers (N, F, I, Y and Visual FoxPro's B) in their

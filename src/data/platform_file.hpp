@@ -54,6 +54,8 @@ private:
 };
 
 bool fileExists(const std::filesystem::path& path);  // a regular file (not a folder)
+// Anything at all of that name: a file, a folder, a device, a pipe...
+bool pathExists(const std::filesystem::path& path);
 bool isDirectory(const std::filesystem::path& path);
 // Deletes a file; a failure is not reported (returns false).
 bool removeFileQuietly(const std::filesystem::path& path);

@@ -246,6 +246,11 @@ bool fileExists(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool pathExists(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
 bool isDirectory(const std::filesystem::path& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -392,7 +397,6 @@ CalendarDate localToday() {
 }
 
 }  // namespace thq::platform
-
 
 namespace thq::platform {
 

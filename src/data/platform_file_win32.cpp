@@ -273,6 +273,10 @@ bool fileExists(const std::filesystem::path& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool pathExists(const std::filesystem::path& path) {
+    return ::GetFileAttributesW(apiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool isDirectory(const std::filesystem::path& path) {
     DWORD attributes = ::GetFileAttributesW(apiPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -427,7 +431,6 @@ CalendarDate localToday() {
 }
 
 }  // namespace thq::platform
-
 
 #endif  // _WIN32
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "data/error.hpp"
 #include "data/platform_file.hpp"
 
 namespace thq::data {
@@ -12,6 +13,17 @@ std::filesystem::path resolveWorkFolder(const std::optional<std::filesystem::pat
         return std::filesystem::path(env);
     }
     return platform::defaultWorkFolder();
+}
+
+void requireWorkFolder(const std::filesystem::path& folder) {
+    if (platform::isDirectory(folder)) return;
+    const std::string shown = platform::displayPath(folder);
+    if (platform::pathExists(folder)) {
+        throw Error(fileMessage(shown,
+                                "es un archivo, no una carpeta: la carpeta de trabajo "
+                                "tiene que ser una carpeta"));
+    }
+    throw Error(fileMessage(shown, "la carpeta de trabajo no existe"));
 }
 
 }  // namespace thq::data

@@ -12,6 +12,7 @@
 #include "data/platform_file.hpp"
 #include "data/table_layouts.hpp"
 #include "data/text.hpp"
+#include "data/work_folder.hpp"
 #include "data/xml_document.hpp"
 #include "import/lesson_entries.hpp"
 #include "import/lookup_indexes.hpp"
@@ -84,23 +85,44 @@ void appendStatusBlock(data::XmlDocument& document, data::XmlNode outputs,
     appendDataItem(document, status, "REGISTROS RECUPERADOS", std::to_string(teacherCount));
 }
 
-// Lessons whose teacher no PROFT record carries appear in no teacher block at all.
-void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
+// Lessons whose teacher no PROFT record carries appear in no teacher block at all. Only the
+// day of their records is read, to tell lessons from records without a day; a day that does
+// not read as a number is noted as such, never an error of the run.
+void reportLessonsOfUnknownTeachers(data::DbfTable& soluc, const LookupIndexes& indexes,
                                     const std::unordered_set<std::string>& teacherCodes,
                                     Findings& report) {
     std::vector<std::pair<std::size_t, std::string>> lost;
-    for (const auto& [teacher, lessons] : indexes.lessonsByTeacher) {
+    for (const auto& [teacher, records] : indexes.lessonsByTeacher) {
         if (teacherCodes.count(teacher) != 0) continue;
-        for (const auto& lesson : lessons) {
-            if (lesson.day != 0) lost.emplace_back(lesson.recordNumber, teacher);
-        }
+        for (const std::size_t record : records) lost.emplace_back(record, teacher);
     }
     std::sort(lost.begin(), lost.end());
     for (const auto& [record, teacher] : lost) {
+        soluc.goTo(record);
+        std::string day;
+        try {
+            if (soluc.integer("DIA") == 0) continue;
+        } catch (const Error& error) {
+            day = " (su DIA no es un número: " + std::string(error.what()) + ")";
+        }
         report.add(Severity::Warning, "SOLUC", record + 1,
                    "el profesor '" + text::cp1252ToUtf8(teacher) +
-                       "' no está en PROFT: la lección no aparece en el resultado",
+                       "' no está en PROFT: la lección no aparece en el resultado" + day,
                    "registro");
+    }
+}
+
+// Notes in the report every text read with characters that Windows-1252 lacks.
+void reportLossyTexts(TableComponents& tables, Findings& report) {
+    for (const WorkTable which : kOpeningOrder) {
+        const std::string name(data::layoutOf(which).name);
+        tables[which].setLossyTextListener([&report, name](const data::LossyText& lossy) {
+            report.add(Severity::Warning, name, lossy.recordNumber + 1,
+                       "el campo " + text::cp1252ToUtf8(lossy.field) + " '" + lossy.original +
+                           "' tiene caracteres que Windows-1252 no tiene y se lee como '" +
+                           text::cp1252ToUtf8(lossy.read) + "'",
+                       "registro");
+        });
     }
 }
 
@@ -120,18 +142,22 @@ ImportResult runImport(const std::filesystem::path& document,
     ImportResult result;
     if (!platform::fileExists(document)) return result;
 
+    data::requireWorkFolder(workFolder);
     TableComponents tables(workFolder);
     tables.openAll();
+    if (report != nullptr) reportLossyTexts(tables, *report);
+    const ImportTables components{tables[WorkTable::Soluc],      tables[WorkTable::Grupost],
+                                  tables[WorkTable::Proft],      tables[WorkTable::Aulat],
+                                  tables[WorkTable::Asignomt],   tables[WorkTable::Asignomt2],
+                                  tables[WorkTable::Diashorast], tables[WorkTable::Asigt]};
+    requireImportFields(components);
     auto xml = data::XmlDocument::load(document, limits);
     auto root = xml.documentElement();
     root.removeChild(requireOldOutputs(root, document));
     auto outputs = xml.createElement("SALIDAS");
     root.appendChild(outputs);
 
-    const LookupIndexes indexes = buildLookupIndexes(ImportTables{
-        tables[WorkTable::Soluc], tables[WorkTable::Grupost], tables[WorkTable::Proft],
-        tables[WorkTable::Aulat], tables[WorkTable::Asignomt], tables[WorkTable::Asignomt2],
-        tables[WorkTable::Diashorast], tables[WorkTable::Asigt]});
+    const LookupIndexes indexes = buildLookupIndexes(components);
 
     auto& teachers = tables[WorkTable::Proft];
     appendStatusBlock(xml, outputs, teachers.recordCount());
@@ -144,7 +170,8 @@ ImportResult runImport(const std::filesystem::path& document,
         appendDataItem(xml, block, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
         appendDataItem(xml, block, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
         const std::string abbreviation = teachers.text("ABREV");
-        const std::size_t entries = AppendLessonEntries(xml, indexes, abbreviation, block, report);
+        const std::size_t entries =
+            AppendLessonEntries(xml, components, indexes, abbreviation, block, report);
         result.lessons += entries;
         teacherCodes.insert(abbreviation);
         if (report != nullptr && entries == 0) {
@@ -154,7 +181,9 @@ ImportResult runImport(const std::filesystem::path& document,
         }
     }
     result.teachers = counter - 1;
-    if (report != nullptr) reportLessonsOfUnknownTeachers(indexes, teacherCodes, *report);
+    if (report != nullptr) {
+        reportLessonsOfUnknownTeachers(tables[WorkTable::Soluc], indexes, teacherCodes, *report);
+    }
     tables.closeAll();
 
     result.resultPath = resultPathFor(document);
