@@ -1,6 +1,7 @@
 #include "test_support.hpp"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,7 +53,8 @@ std::map<std::string, std::string> snapshotFolder(const std::filesystem::path& f
     if (!std::filesystem::exists(folder)) return files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file()) {
-            files[std::filesystem::relative(entry.path(), folder).string()] = readFile(entry.path());
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                readFile(entry.path());
         } else if (entry.is_directory()) {
             files[std::filesystem::relative(entry.path(), folder).string() + "/"] = "";
         }
@@ -85,8 +87,10 @@ ProcessResult runProcess(const std::vector<std::string>& argv,
         int devnull = open("/dev/null", O_RDONLY);
         if (devnull >= 0) dup2(devnull, 0);
         for (const auto& [key, value] : extraEnv) {
-            if (value.empty()) unsetenv(key.c_str());
-            else setenv(key.c_str(), value.c_str(), 1);
+            if (value.empty())
+                unsetenv(key.c_str());
+            else
+                setenv(key.c_str(), value.c_str(), 1);
         }
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -106,6 +110,36 @@ ProcessResult runProcess(const std::vector<std::string>& argv,
     waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
+}
+
+std::string runWithoutPrivileges(const std::function<std::string()>& action) {
+    int channel[2];
+    if (pipe(channel) != 0) throw std::runtime_error("pipe failed");
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        close(channel[0]);
+        std::string answer;
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            answer = "error: cannot give up the superuser's privileges";
+        } else {
+            try {
+                answer = action();
+            } catch (const std::exception& e) {
+                answer = std::string("error: ") + e.what();
+            }
+        }
+        (void)!write(channel[1], answer.data(), answer.size());
+        close(channel[1]);
+        _exit(0);
+    }
+    close(channel[1]);
+    std::string answer = drain(channel[0]);
+    close(channel[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return answer;
 }
 
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args) {

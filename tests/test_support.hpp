@@ -49,6 +49,11 @@ struct ProcessResult {
 ProcessResult runProcess(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& extraEnv = {});
 
+// Runs `action` in a child process that file permissions apply to: as the user nobody when
+// the tests run as the superuser, whom permissions do not stop. Returns what `action`
+// returns, or "error: " and the message of the exception it throws.
+std::string runWithoutPrivileges(const std::function<std::string()>& action);
+
 // Runs a Python snippet with the system's Python; the arguments follow as sys.argv[1:].
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args = {});
 

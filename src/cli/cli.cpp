@@ -148,7 +148,7 @@ int runCheck(const Command& command, std::ostream& out, std::ostream& err) {
 
 int runDump(const Command& command, std::ostream& out) {
     data::DbfTable table(dumpTarget(command));
-    table.open(data::OpenMode::Shared);
+    table.open(data::OpenMode::ReadOnly);
     writeCsv(table, out);
     table.close();
     return kCompleted;

@@ -117,6 +117,7 @@ struct DbfTable::Impl {
 
     platform::File file;
     bool isOpen = false;
+    bool readOnly = false;
     bool dirty = false;
     dbf::Layout layout;
     text::CodePage codePage;
@@ -219,7 +220,7 @@ struct DbfTable::Impl {
             fail("falta el archivo de memos " + platform::displayPath(memoFile.filename()));
         }
         memo = platform::File::open(memoFile, platform::OpenIntent::ReadOnly,
-                                    platform::ShareMode::Shared);
+                                    platform::ShareMode::NoWriters);
         memoSize = memo.size();
         std::uint8_t header[24] = {};
         const std::size_t got = memo.readAt(0, header, sizeof header);
@@ -467,9 +468,12 @@ struct DbfTable::Impl {
             }
             fail("la tabla no existe");
         }
-        file = platform::File::open(path, platform::OpenIntent::ReadWrite,
-                                    mode == OpenMode::Exclusive ? platform::ShareMode::Exclusive
-                                                                : platform::ShareMode::Shared);
+        readOnly = mode == OpenMode::ReadOnly;
+        file = platform::File::open(
+            path, readOnly ? platform::OpenIntent::ReadOnly : platform::OpenIntent::ReadWrite,
+            mode == OpenMode::Exclusive  ? platform::ShareMode::Exclusive
+            : mode == OpenMode::ReadOnly ? platform::ShareMode::NoWriters
+                                         : platform::ShareMode::Shared);
         const std::uint64_t size = file.size();
         std::uint8_t first[dbf::kFileHeaderSize] = {};
         std::size_t got = file.readAt(0, first, sizeof first);
@@ -611,6 +615,7 @@ void DbfTable::setLossyTextListener(std::function<void(const LossyText&)> listen
 
 void DbfTable::append() {
     impl_->requireOpen();
+    if (impl_->readOnly) impl_->fail("la tabla está abierta solo para lectura");
     impl_->postIfPending();
     impl_->pendingRecord.assign(impl_->layout.recordLength, ' ');
     // Blank is the empty value of every type but the binary ones, whose empty value is 0.

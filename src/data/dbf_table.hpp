@@ -47,6 +47,9 @@ struct LossyText {
 enum class OpenMode {
     Shared,     // a builder's own table object
     Exclusive,  // a table component: no one else may hold the table meanwhile
+    // Reading only, with read access alone (a read-only file, share or mount will do):
+    // others may read the table too, no one may write it meanwhile.
+    ReadOnly,
 };
 
 class DbfTable {

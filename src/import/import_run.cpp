@@ -28,8 +28,10 @@ constexpr std::array<WorkTable, 9> kOpeningOrder = {
     WorkTable::Proft,     WorkTable::Aulat,      WorkTable::Asignomt,
     WorkTable::Asignomt2, WorkTable::Diashorast, WorkTable::Asigt};
 
-// Holds the nine tables open exclusively; closes them in opening order when done, also when
-// the run fails, so no table stays held against the timetable program.
+// Holds the nine tables open for reading, with read access only (a read-only SOLUC, share or
+// mount will do) and a reader's lock, so no program writes them while the run reads; closes
+// them in opening order when done, also when the run fails, so no table stays held against
+// the timetable program.
 class TableComponents {
 public:
     explicit TableComponents(const std::filesystem::path& workFolder) {
@@ -43,7 +45,7 @@ public:
     TableComponents& operator=(const TableComponents&) = delete;
 
     void openAll() {
-        for (auto& table : tables_) table->open(data::OpenMode::Exclusive);
+        for (auto& table : tables_) table->open(data::OpenMode::ReadOnly);
     }
     void closeAll() noexcept {
         for (auto& table : tables_) {

@@ -24,8 +24,9 @@ struct ImportResult {
 // "ResultadoHoralis" before the document's file name, in the document's folder.
 std::filesystem::path resultPathFor(const std::filesystem::path& document);
 
-// Writes the result document. The nine work tables are held exclusively while the run reads
-// them and are closed again whatever happens; the result is saved atomically, so a failing
+// Writes the result document. The nine work tables are held while the run reads them (read
+// access suffices; others may read them too, no program may write them meanwhile) and are
+// closed again whatever happens; the result is saved atomically, so a failing
 // run (thq::Error) leaves no result file and an earlier one untouched. With `report`, what
 // would otherwise be lost without a word is noted as warnings: lookups that found no record,
 // teachers without lessons, lessons of teachers that PROFT does not carry.

@@ -168,6 +168,30 @@ out.close()
                          "-1'"});
 }
 
+// Tables another user owns, or on a read-only share: the import needs to read them only.
+TEST_F(ImportFidelity, ReadOnlyTablesAreRead) {
+    writeFile(document_, readFile(sourceDir() / "samples" / "ies-sierra-de-la-vega.xml"));
+    ASSERT_EQ(exporter::runExport(document_, work_), exporter::ExportOutcome::Completed);
+    demo::writeDemoSolution(work_);
+    const std::string expected = importedBytes();
+    fs::remove(importer::resultPathFor(document_));
+
+    using fs::perms;
+    for (const auto& entry : fs::directory_iterator(work_)) {
+        fs::permissions(entry.path(), perms::owner_read | perms::group_read | perms::others_read);
+    }
+    fs::permissions(work_, perms::owner_read | perms::owner_exec | perms::group_read |
+                               perms::group_exec | perms::others_read | perms::others_exec);
+    fs::permissions(docs_, perms::all);
+    const auto tables = snapshotFolder(work_);
+    const std::string outcome = runWithoutPrivileges(
+        [&] { return std::to_string(importer::runImport(document_, work_).lessons); });
+    EXPECT_EQ(outcome.rfind("error", 0), std::string::npos) << outcome;
+    EXPECT_EQ(readFile(importer::resultPathFor(document_)), expected);
+    EXPECT_EQ(snapshotFolder(work_), tables);
+    fs::permissions(work_, perms::owner_all);
+}
+
 // A record without a day is skipped on its day alone, whatever its other fields hold: the
 // overflow filler dBase writes into a number too wide for its field, or no number at all.
 TEST_F(ImportFidelity, OfARecordItSkipsTheImportReadsOnlyTheDay) {
