@@ -21,21 +21,21 @@ bool ExportState::usable(const SectionRow& row) const {
 }
 
 std::optional<std::int32_t> ExportState::toInt32(const SectionRow& row, const std::string& place,
-                                                 const std::string& value,
-                                                 const std::string& part) const {
+                                                 const std::string& written,
+                                                 const std::string& part,
+                                                 const std::string& writtenPart) const {
     try {
         return text::toInt32(part);
-    } catch (const ConversionError& error) {
-        const std::string shown = text::cp1252ToUtf8(value);
+    } catch (const ConversionError&) {
+        const ConversionError refused(writtenPart);
         if (findings_ == nullptr) {
-            throw ConversionError(error.refusedText(), std::string(sectionName(row.section())) +
-                                                           ", fila " +
-                                                           std::to_string(row.number()) + ", " +
-                                                           place + ": '" + shown + "'");
+            throw ConversionError(writtenPart, std::string(sectionName(row.section())) + ", fila " +
+                                                   std::to_string(row.number()) + ", " + place +
+                                                   ": '" + written + "'");
         }
-        const std::string where = part == value ? place : place + " ('" + shown + "')";
+        const std::string where = writtenPart == written ? place : place + " ('" + written + "')";
         findings_->add(Severity::Error, sectionName(row.section()), row.number(),
-                       where + ": " + error.what());
+                       where + ": " + refused.what());
         return std::nullopt;
     }
 }

@@ -66,15 +66,29 @@ private:
     std::array<std::unique_ptr<data::DbfTable>, 9> tables_;
 };
 
+// The result's SALIDAS and its content are in no namespace: under a root in a default
+// namespace they would fall into it, and a SALIDAS in a namespace is not the one replaced.
+void refuseNamespace(const data::XmlNode& element, const std::filesystem::path& path) {
+    if (const auto uri = element.namespaceUri()) {
+        throw Error(fileMessage(platform::displayPath(path),
+                                "el elemento <" + element.name() + "> (línea " +
+                                    std::to_string(element.line()) +
+                                    ") está en el espacio de nombres «" + *uri +
+                                    "»: el documento que se importa no usa espacios de nombres"));
+    }
+}
+
 data::XmlNode requireOldOutputs(const data::XmlNode& root, const std::filesystem::path& path) {
     if (!root)
         throw Error(
             fileMessage(platform::displayPath(path), "el documento no tiene elemento raíz"));
+    refuseNamespace(root, path);
     auto outputs = root.firstChildElement("SALIDAS");
     if (!outputs) {
         throw Error(fileMessage(platform::displayPath(path), "el elemento raíz <" + root.name() +
                                                                  "> no tiene elemento <SALIDAS>"));
     }
+    refuseNamespace(outputs, path);
     return outputs;
 }
 
