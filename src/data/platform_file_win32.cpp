@@ -14,8 +14,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <cerrno>
+#include <cwchar>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -122,6 +122,8 @@ DWORD shareFlags(ShareMode share) {
             return 0;
         case ShareMode::ExclusiveMovable:
             return FILE_SHARE_DELETE;  // others may not read or write; the name may change
+        case ShareMode::NoWriters:
+            return FILE_SHARE_READ;  // others may read; no one may open it for writing
         case ShareMode::Shared:
             break;
     }
@@ -194,6 +196,11 @@ File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode 
     HANDLE handle = ::CreateFileW(apiPath(path).c_str(), access, shareFlags(share), nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) failOpen(path, "no se puede abrir", ::GetLastError());
+    // A pipe or a device opens as well, but is no file to read at offsets.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        fail(path, "no es un archivo");
+    }
     File file;
     file.path_ = path;
     file.native_ = nativeOf(handle);
@@ -274,6 +281,10 @@ void File::close() {
 bool fileExists(const std::filesystem::path& path) {
     DWORD attributes = ::GetFileAttributesW(apiPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool pathExists(const std::filesystem::path& path) {
+    return ::GetFileAttributesW(apiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool isDirectory(const std::filesystem::path& path) {
@@ -530,7 +541,6 @@ CalendarDate localToday() {
 
 }  // namespace thq::platform
 
-
 namespace thq::platform {
 
 // A folder is claimed through a named kernel object that carries the folder's identity (its
@@ -538,10 +548,10 @@ namespace thq::platform {
 // object and nothing is written into the folder. The object lives while a handle to it is
 // open: a claim ends with its holder, also when the holder is killed.
 FolderLock::FolderLock(const std::filesystem::path& folder) {
-    const HANDLE directory = ::CreateFileW(
-        apiPath(folder).c_str(), FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE directory =
+        ::CreateFileW(apiPath(folder).c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (directory == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)

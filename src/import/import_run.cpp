@@ -14,6 +14,7 @@
 #include "data/platform_file.hpp"
 #include "data/table_layouts.hpp"
 #include "data/text.hpp"
+#include "data/work_folder.hpp"
 #include "data/xml_document.hpp"
 #include "export/work_folder_repair.hpp"
 #include "import/lesson_entries.hpp"
@@ -30,8 +31,10 @@ constexpr std::array<WorkTable, 9> kOpeningOrder = {
     WorkTable::Proft,     WorkTable::Aulat,      WorkTable::Asignomt,
     WorkTable::Asignomt2, WorkTable::Diashorast, WorkTable::Asigt};
 
-// Holds the nine tables open exclusively; closes them in opening order when done, also when
-// the run fails, so no table stays held against the timetable program.
+// Holds the nine tables open for reading, with read access only (a read-only SOLUC, share or
+// mount will do) and a reader's lock, so no program writes them while the run reads; closes
+// them in opening order when done, also when the run fails, so no table stays held against
+// the timetable program.
 class TableComponents {
 public:
     explicit TableComponents(const std::filesystem::path& workFolder) {
@@ -47,7 +50,7 @@ public:
     void openAll() {
         for (std::size_t i = 0; i < kOpeningOrder.size(); ++i) {
             namingMemoryUse("leer la tabla " + std::string(data::layoutOf(kOpeningOrder[i]).name),
-                            [&] { tables_[i]->open(data::OpenMode::Exclusive); });
+                            [&] { tables_[i]->open(data::OpenMode::ReadOnly); });
         }
     }
     void closeAll() noexcept {
@@ -69,15 +72,29 @@ private:
     std::array<std::unique_ptr<data::DbfTable>, 9> tables_;
 };
 
+// The result's SALIDAS and its content are in no namespace: under a root in a default
+// namespace they would fall into it, and a SALIDAS in a namespace is not the one replaced.
+void refuseNamespace(const data::XmlNode& element, const std::filesystem::path& path) {
+    if (const auto uri = element.namespaceUri()) {
+        throw Error(fileMessage(platform::displayPath(path),
+                                "el elemento <" + element.name() + "> (línea " +
+                                    std::to_string(element.line()) +
+                                    ") está en el espacio de nombres «" + *uri +
+                                    "»: el documento que se importa no usa espacios de nombres"));
+    }
+}
+
 data::XmlNode requireOldOutputs(const data::XmlNode& root, const std::filesystem::path& path) {
     if (!root)
         throw Error(
             fileMessage(platform::displayPath(path), "el documento no tiene elemento raíz"));
+    refuseNamespace(root, path);
     auto outputs = root.firstChildElement("SALIDAS");
     if (!outputs) {
         throw Error(fileMessage(platform::displayPath(path), "el elemento raíz <" + root.name() +
                                                                  "> no tiene elemento <SALIDAS>"));
     }
+    refuseNamespace(outputs, path);
     return outputs;
 }
 
@@ -90,39 +107,59 @@ void appendStatusBlock(data::XmlDocument& document, data::XmlNode outputs,
     appendDataItem(document, status, "REGISTROS RECUPERADOS", std::to_string(teacherCount));
 }
 
-// Lessons whose teacher no PROFT record carries appear in no teacher block at all.
-void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
+// Lessons whose teacher no PROFT record carries appear in no teacher block at all. Only the
+// day of their records is read, to tell lessons from records without a day; a day that does
+// not read as a number is noted as such, never an error of the run.
+void reportLessonsOfUnknownTeachers(data::DbfTable& soluc, const LookupIndexes& indexes,
                                     const std::unordered_set<std::string>& teacherCodes,
                                     Findings& report) {
     std::vector<std::pair<std::size_t, std::string>> lost;
-    for (const auto& [teacher, lessons] : indexes.lessonsByTeacher) {
+    for (const auto& [teacher, records] : indexes.lessonsByTeacher) {
         if (teacherCodes.count(teacher) != 0) continue;
-        for (const auto& lesson : lessons) {
-            if (lesson.day != 0) lost.emplace_back(lesson.recordNumber, teacher);
-        }
+        for (const std::size_t record : records) lost.emplace_back(record, teacher);
     }
     std::sort(lost.begin(), lost.end());
     for (const auto& [record, teacher] : lost) {
+        soluc.goTo(record);
+        std::string day;
+        try {
+            if (soluc.integer("DIA") == 0) continue;
+        } catch (const Error& error) {
+            day = " (su DIA no es un número: " + std::string(error.what()) + ")";
+        }
         report.add(Severity::Warning, "SOLUC", record + 1,
                    "el profesor " + text::quoted(text::cp1252ToUtf8(teacher)) +
-                       " no está en PROFT: la lección no aparece en el resultado",
+                       " no está en PROFT: la lección no aparece en el resultado" + day,
                    "registro");
+    }
+}
+
+// Notes in the report every text read with characters that Windows-1252 lacks.
+void reportLossyTexts(TableComponents& tables, Findings& report) {
+    for (const WorkTable which : kOpeningOrder) {
+        const std::string name(data::layoutOf(which).name);
+        tables[which].setLossyTextListener([&report, name](const data::LossyText& lossy) {
+            report.add(Severity::Warning, name, lossy.recordNumber + 1,
+                       "el campo " + text::cp1252ToUtf8(lossy.field) + " " +
+                           text::quoted(lossy.original) +
+                           " tiene caracteres que Windows-1252 no tiene y se lee como " +
+                           text::quoted(text::cp1252ToUtf8(lossy.read)),
+                       "registro");
+        });
     }
 }
 
 // The result document: the loaded document with its first SALIDAS replaced by the status
 // block and one block per PROFT teacher with the teacher's lessons.
 void buildResult(data::XmlDocument& xml, const std::filesystem::path& document,
-                 TableComponents& tables, Findings* report, ImportResult& result) {
+                 TableComponents& tables, const ImportTables& components, Findings* report,
+                 ImportResult& result) {
     auto root = xml.documentElement();
     root.removeChild(requireOldOutputs(root, document));
     auto outputs = xml.createElement("SALIDAS");
     root.appendChild(outputs);
 
-    const LookupIndexes indexes = buildLookupIndexes(ImportTables{
-        tables[WorkTable::Soluc], tables[WorkTable::Grupost], tables[WorkTable::Proft],
-        tables[WorkTable::Aulat], tables[WorkTable::Asignomt], tables[WorkTable::Asignomt2],
-        tables[WorkTable::Diashorast], tables[WorkTable::Asigt]});
+    const LookupIndexes indexes = buildLookupIndexes(components);
 
     auto& teachers = tables[WorkTable::Proft];
     appendStatusBlock(xml, outputs, teachers.recordCount());
@@ -135,7 +172,8 @@ void buildResult(data::XmlDocument& xml, const std::filesystem::path& document,
         appendDataItem(xml, block, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
         appendDataItem(xml, block, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
         const std::string abbreviation = teachers.text("ABREV");
-        const std::size_t entries = AppendLessonEntries(xml, indexes, abbreviation, block, report);
+        const std::size_t entries =
+            AppendLessonEntries(xml, components, indexes, abbreviation, block, report);
         result.lessons += entries;
         teacherCodes.insert(abbreviation);
         if (report != nullptr && entries == 0) {
@@ -146,7 +184,9 @@ void buildResult(data::XmlDocument& xml, const std::filesystem::path& document,
         }
     }
     result.teachers = counter - 1;
-    if (report != nullptr) reportLessonsOfUnknownTeachers(indexes, teacherCodes, *report);
+    if (report != nullptr) {
+        reportLessonsOfUnknownTeachers(tables[WorkTable::Soluc], indexes, teacherCodes, *report);
+    }
 }
 
 }  // namespace
@@ -240,6 +280,7 @@ ImportResult runImport(const std::filesystem::path& document,
             throw Error("El informe no puede escribirse en " + *overwritten);
         }
     }
+    data::requireWorkFolder(workFolder);
     for (const auto& notice : exporter::repairWorkFolder(workFolder)) {
         if (options.notice) options.notice(notice);
     }
@@ -254,10 +295,16 @@ ImportResult runImport(const std::filesystem::path& document,
 
     TableComponents tables(workFolder);
     tables.openAll();
+    if (findings != nullptr) reportLossyTexts(tables, *findings);
+    const ImportTables components{tables[WorkTable::Soluc],      tables[WorkTable::Grupost],
+                                  tables[WorkTable::Proft],      tables[WorkTable::Aulat],
+                                  tables[WorkTable::Asignomt],   tables[WorkTable::Asignomt2],
+                                  tables[WorkTable::Diashorast], tables[WorkTable::Asigt]};
+    requireImportFields(components);
     auto xml = namingMemoryUse("leer el documento " + platform::displayPath(document),
                                [&] { return data::XmlDocument::load(document, options.limits); });
     const std::string bytes = namingMemoryUse("componer el documento de resultado", [&] {
-        buildResult(xml, document, tables, findings, result);
+        buildResult(xml, document, tables, components, findings, result);
         return xml.serialize();
     });
     tables.closeAll();
