@@ -101,6 +101,7 @@ print(len(rows) - 1)
 // FoxPro's bookkeeping field left out, and a type that cannot be shown refused before any
 // output.
 TEST(Cli, DumpShowsTablesOfOtherProgramsAsTheyHoldThem) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     const auto written = runPython(R"(
 import sys, dbf
