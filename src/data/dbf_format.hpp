@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/dbf_table.hpp"
+#include "data/dbf_fields.hpp"
 
 namespace thq::data::dbf {
 
@@ -52,6 +52,9 @@ void parseDescriptors(std::span<const std::uint8_t> header, Layout& layout);
 // Throws FormatProblem for a layout that cannot be written.
 std::string encodeHeader(const std::vector<FieldInfo>& fields, std::uint32_t recordCount, int year,
                          int month, int day);
+// A new table's whole file: the header for these fields, no record, the end-of-file mark.
+// Throws FormatProblem for a layout that cannot be written.
+std::string encodeEmptyTable(const std::vector<FieldSpec>& fields, int year, int month, int day);
 // The 7 bytes from offset 1: last-update date and record count.
 std::string encodeDateAndCount(std::uint32_t recordCount, int year, int month, int day);
 
@@ -95,7 +98,18 @@ std::optional<std::string> encodeBinaryNumber(const FieldInfo& field, double val
 // Case-insensitive comparison of ASCII field names.
 bool sameFieldName(std::string_view a, std::string_view b);
 
-std::uint16_t readU16(const std::uint8_t* p);
-std::uint32_t readU32(const std::uint8_t* p);
+// Numeric fields held as decimal text: N and F.
+bool isDecimalNumeric(char type);
+// Fields held in binary: I (32-bit integer), Y (currency) and Visual FoxPro's B (double).
+bool isBinaryNumber(const FieldInfo& field, std::uint8_t version);
+// The logical value of a byte or a one-letter text: 'T' (T, t, Y, y), 'F' (F, f, N, n), or
+// 0 when it is neither.
+char logicalOf(char letter);
+
+// For messages: a field name in «», a number in its shortest round-trip form, a type letter
+// as itself or as its byte ("0x00") when it is no printable letter.
+std::string quotedName(std::string_view name);
+std::string shortestNumber(double value);
+std::string typeLetter(char type);
 
 }  // namespace thq::data::dbf
