@@ -153,17 +153,10 @@ bool installSpanishTranslations() {
 
 std::unique_ptr<DocumentChooser> makeChooser(QWidget* owner,
                                              const std::filesystem::path& workFolder) {
-    if (qEnvironmentVariableIsSet(kChooserHookVariable)) {
-        const QString answer = qEnvironmentVariable(kChooserHookVariable);
-        if (answer.isEmpty()) return std::make_unique<PresetChooser>(std::nullopt);
-        return std::make_unique<PresetChooser>(toPath(answer));
-    }
     return std::make_unique<XmlFileChooser>(owner, workFolder);
 }
 
 std::unique_ptr<MessagePresenter> makeMessagePresenter() {
-    if (qEnvironmentVariableIsSet(kMessagesHookVariable))
-        return std::make_unique<MessageLog>(toPath(qEnvironmentVariable(kMessagesHookVariable)));
     return std::make_unique<MessageBoxPresenter>();
 }
 

@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <random>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "data/error.hpp"
 #include "data/fault_injection.hpp"
 #include "data/platform_file.hpp"
+#include "data/platform_file_common.hpp"
 
 namespace thq::platform {
 namespace {
@@ -119,29 +119,7 @@ int fsyncRetrying(int descriptor) {
     return 0;
 }
 
-std::string randomSuffix() {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string suffix;
-    for (int i = 0; i < 10; ++i) suffix += digits[generator() % 36];
-    return suffix;
-}
-
 }  // namespace
-
-File::~File() { close(); }
-
-File::File(File&& other) noexcept
-    : path_(std::move(other.path_)), native_(std::exchange(other.native_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        path_ = std::move(other.path_);
-        native_ = std::exchange(other.native_, -1);
-    }
-    return *this;
-}
 
 File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode share) {
     // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer; it is refused
@@ -371,16 +349,12 @@ std::vector<FolderEntry> listFolder(const std::filesystem::path& folder) {
 
 namespace {
 
-constexpr std::string_view kTemporaryPrefix = ".transhoralis-";
-constexpr std::string_view kTemporarySuffix = ".tmp";
-
 // Creates the temporary file of a StagedFile beside `target`, held exclusively; returns the
 // descriptor and sets `temporary`.
 int createTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
     const std::filesystem::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder / (std::string(kTemporaryPrefix) + randomSuffix() +
-                              std::string(kTemporarySuffix));
+        temporary = folder / detail::temporaryFileName();
         // 0666: the user's umask decides the permissions, as for any file saved here.
         if (int error = injectedFault(testing::CallKind::Create, target); error != 0) {
             failErrno(target, "no se puede escribir", error);
@@ -453,21 +427,6 @@ void StagedFile::commit() {
     if (int flushError = syncFolder(target_.parent_path(), target_); flushError != 0) {
         failErrno(target_, "no se puede guardar en disco", flushError);
     }
-}
-
-void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
-    StagedFile(target, bytes).commit();
-}
-
-bool isTemporaryFileName(std::string_view name) {
-    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
-    const std::string_view middle = name.substr(
-        kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
-    if (middle.size() != 10) return false;
-    for (const char c : middle) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
-    }
-    return true;
 }
 
 bool removeAbandonedFile(const std::filesystem::path& file) {

@@ -75,6 +75,10 @@ std::optional<char32_t> nextUtf8(std::string_view s, std::size_t& i);
 // [first, first + count) of its Windows-1252 form came from.
 std::string utf8Characters(std::string_view utf8, std::size_t first, std::size_t count);
 
+// A CSV field (RFC 4180): as it is, or in double quotes with inner quotes doubled when it
+// holds a comma, a quote or a line break.
+std::string csvField(std::string_view value);
+
 // Quotes a filter value: enclosed in single quotes, inner quotes doubled (O'NE -> 'O''NE').
 std::string quoteFilterValue(std::string_view value);
 
