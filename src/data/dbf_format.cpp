@@ -9,12 +9,21 @@
 #include <limits>
 #include <system_error>
 
+#include "data/error.hpp"
 #include "data/little_endian.hpp"
 
 namespace thq::data::dbf {
 namespace {
 
-[[noreturn]] void problem(std::string message) { throw FormatProblem{std::move(message)}; }
+// A file whose bytes are not a table's.
+[[noreturn]] void problem(const std::string& message) {
+    throw Error(ErrorKind::DamagedTable, message);
+}
+
+// Fields that no table can be made of.
+[[noreturn]] void unwritable(const std::string& message) {
+    throw Error(ErrorKind::Internal, message);
+}
 
 // Version bytes of the dBase family (dBase III/IV/7 with or without memo, FoxBASE, FoxPro,
 // Visual FoxPro, Clipper variants). The layout itself is always taken from the header.
@@ -209,28 +218,29 @@ std::string encodeDateAndCount(std::uint32_t recordCount, int year, int month, i
 
 std::string encodeHeader(const std::vector<FieldInfo>& fields, std::uint32_t recordCount, int year,
                          int month, int day) {
-    if (fields.empty()) problem("la tabla no tiene campos");
+    if (fields.empty()) unwritable("la tabla no tiene campos");
     const std::size_t headerLength = kFileHeaderSize + kDescriptorSize * fields.size() + 1;
     std::size_t recordLength = 1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldInfo& field = fields[i];
         if (field.name.empty() || field.name.size() > kMaxFieldNameLength ||
             field.name.find('\0') != std::string::npos) {
-            problem("el nombre de campo " + quotedName(field.name) + " no es válido");
+            unwritable("el nombre de campo " + quotedName(field.name) + " no es válido");
         }
         for (std::size_t j = 0; j < i; ++j) {
             if (sameFieldName(fields[j].name, field.name)) {
-                problem("el campo " + quotedName(field.name) + " está repetido");
+                unwritable("el campo " + quotedName(field.name) + " está repetido");
             }
         }
         if (field.width < 1 || field.width > 255 || field.decimals < 0 ||
             (field.decimals > 0 && field.decimals >= field.width - 1)) {
-            problem("el campo " + quotedName(field.name) + " tiene un ancho no válido (" +
-                    std::to_string(field.width) + ")");
+            unwritable("el campo " + quotedName(field.name) + " tiene un ancho no válido (" +
+                       std::to_string(field.width) + ")");
         }
         recordLength += static_cast<std::size_t>(field.width);
     }
-    if (headerLength > 0xFFFF || recordLength > 0xFFFF) problem("la tabla tiene demasiados campos");
+    if (headerLength > 0xFFFF || recordLength > 0xFFFF)
+        unwritable("la tabla tiene demasiados campos");
 
     std::string out(headerLength, '\0');
     out[0] = static_cast<char>(kVersionDbase3);

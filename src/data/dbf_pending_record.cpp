@@ -16,8 +16,8 @@ void PendingRecord::attach(const Layout& layout, const text::CodePage& codePage,
     numbers_.assign(layout.fields.size(), std::nullopt);
 }
 
-void PendingRecord::fail(const std::string& problem) const {
-    throw Error(fileMessage(*pathText_, problem));
+void PendingRecord::fail(const std::string& problem, ErrorKind kind) const {
+    throw fileError(kind, *pathText_, problem);
 }
 
 char* PendingRecord::fieldAt(std::size_t field) {
@@ -64,7 +64,8 @@ void PendingRecord::setText(std::size_t field, std::string_view cp1252) {
     }
     if (info.type != 'C' && info.type != 'D') {
         fail("el campo " + quotedName(info.name) + " es de tipo " + typeLetter(info.type) +
-             ", que no se puede escribir");
+                 ", que no se puede escribir",
+             ErrorKind::Internal);
     }
     const auto width = static_cast<std::size_t>(info.width);
     char* target = fieldAt(field);
@@ -82,7 +83,8 @@ void PendingRecord::setText(std::size_t field, std::string_view cp1252) {
 
 void PendingRecord::setLogical(std::size_t field, bool value) {
     if (layout_->fields[field].type != 'L') {
-        fail("el campo " + quotedName(layout_->fields[field].name) + " no es lógico");
+        fail("el campo " + quotedName(layout_->fields[field].name) + " no es lógico",
+             ErrorKind::Internal);
     }
     *fieldAt(field) = value ? 'T' : 'F';
 }
@@ -105,7 +107,7 @@ void PendingRecord::setNumber(std::size_t field, double value) {
         }
         std::memcpy(target, text->data(), text->size());
     } else {
-        fail("el campo " + quotedName(info.name) + " no es numérico");
+        fail("el campo " + quotedName(info.name) + " no es numérico", ErrorKind::Internal);
     }
     numbers_[field] = value;
 }

@@ -37,7 +37,8 @@ public:
     double number(std::size_t field) const;
 
 private:
-    [[noreturn]] void fail(const std::string& problem) const;
+    [[noreturn]] void fail(const std::string& problem,
+                           ErrorKind kind = ErrorKind::Conversion) const;
     char* fieldAt(std::size_t field);
 
     const Layout* layout_ = nullptr;

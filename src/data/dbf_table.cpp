@@ -88,10 +88,11 @@ public:
             while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
             for (char c : digits) {
                 if (c < '0' || c > '9') {
-                    throw Error(fileMessage(tableText_, "el campo " + quotedName(info.name) +
-                                                            " no tiene un número de bloque de "
-                                                            "memo válido: '" +
-                                                            std::string(digits) + "'"));
+                    throw fileError(ErrorKind::DamagedTable, tableText_,
+                                    "el campo " + quotedName(info.name) +
+                                        " no tiene un número de bloque de "
+                                        "memo válido: '" +
+                                        std::string(digits) + "'");
                 }
                 block = block * 10 + static_cast<std::uint64_t>(c - '0');
                 if (block > 0xFFFFFFFFu) break;
@@ -168,15 +169,16 @@ private:
     }
 
     [[noreturn]] void fail(const std::string& problem) const {
-        throw Error(fileMessage(platform::displayPath(file_.path()), problem));
+        throw fileError(ErrorKind::DamagedTable, platform::displayPath(file_.path()), problem);
     }
 
     void open() const {
         if (file_.isOpen()) return;
         const auto memoFile = path();
         if (!platform::fileExists(memoFile)) {
-            throw Error(fileMessage(tableText_, "falta el archivo de memos " +
-                                                    platform::displayPath(memoFile.filename())));
+            throw fileError(
+                ErrorKind::InputOutput, tableText_,
+                "falta el archivo de memos " + platform::displayPath(memoFile.filename()));
         }
         file_ = platform::File::open(memoFile, platform::OpenIntent::ReadOnly,
                                      platform::ShareMode::NoWriters);
@@ -214,8 +216,9 @@ struct Format {
     MemoFile memo;
     std::function<void(const LossyText&)> lossyListener;
 
-    [[noreturn]] void fail(const std::string& problem) const {
-        throw Error(fileMessage(pathText, problem));
+    [[noreturn]] void fail(const std::string& problem,
+                           ErrorKind kind = ErrorKind::DamagedTable) const {
+        throw fileError(kind, pathText, problem);
     }
 
     std::size_t fieldIndex(std::string_view name) const {
@@ -350,15 +353,18 @@ struct DbfTable::Impl {
     RecordFilter filter;
     dbf::PendingRecord pending;
 
-    [[noreturn]] void fail(const std::string& problem) const { format.fail(problem); }
+    [[noreturn]] void fail(const std::string& problem,
+                           ErrorKind kind = ErrorKind::DamagedTable) const {
+        format.fail(problem, kind);
+    }
 
     void requireOpen() const {
-        if (!isOpen) fail("la tabla no está abierta");
+        if (!isOpen) fail("la tabla no está abierta", ErrorKind::Internal);
     }
 
     void requirePending() const {
         requireOpen();
-        if (!pending.active()) fail("no hay ningún registro nuevo en curso");
+        if (!pending.active()) fail("no hay ningún registro nuevo en curso", ErrorKind::Internal);
     }
 
     std::size_t fieldIndex(std::string_view name) const {
@@ -374,7 +380,7 @@ struct DbfTable::Impl {
     std::string_view currentRecord() const {
         requireOpen();
         if (pending.active()) return pending.bytes();
-        if (cursor.atEof) fail("no hay registro actual");
+        if (cursor.atEof) fail("no hay registro actual", ErrorKind::Internal);
         return record(cursor.current);
     }
 
@@ -416,7 +422,7 @@ struct DbfTable::Impl {
 
     void postPending() {
         if (layout.recordCount == std::numeric_limits<std::uint32_t>::max()) {
-            fail("la tabla no admite más registros");
+            fail("la tabla no admite más registros", ErrorKind::InputOutput);
         }
         const std::uint32_t newCount = layout.recordCount + 1;
         const std::uint64_t offset =
@@ -448,16 +454,19 @@ struct DbfTable::Impl {
             auto parent = path.parent_path();
             if (!parent.empty() && !platform::isDirectory(parent)) {
                 if (platform::pathExists(parent)) {
-                    fail(platform::displayPath(parent) + " es un archivo, no una carpeta");
+                    fail(platform::displayPath(parent) + " es un archivo, no una carpeta",
+                         ErrorKind::InputOutput);
                 }
-                fail("la carpeta no existe");
+                fail("la carpeta no existe", ErrorKind::InputOutput);
             }
-            if (platform::isDirectory(path)) fail("es una carpeta, no una tabla");
+            if (platform::isDirectory(path))
+                fail("es una carpeta, no una tabla", ErrorKind::InputOutput);
             // A pipe, a device or a socket: opening it for reading could wait for ever.
             if (platform::pathExists(path)) {
-                fail("no es un archivo normal (es una tubería, un dispositivo o un socket)");
+                fail("no es un archivo normal (es una tubería, un dispositivo o un socket)",
+                     ErrorKind::InputOutput);
             }
-            fail("la tabla no existe");
+            fail("la tabla no existe", ErrorKind::InputOutput);
         }
         dbf::Layout& layout = format.layout;
         text::CodePage& codePage = format.codePage;
@@ -470,16 +479,14 @@ struct DbfTable::Impl {
         const std::uint64_t size = file.size();
         std::uint8_t first[dbf::kFileHeaderSize] = {};
         std::size_t got = file.readAt(0, first, sizeof first);
-        try {
-            layout = dbf::parseFileHeader(std::span<const std::uint8_t>(first, got), size);
-            std::vector<std::uint8_t> header(layout.headerLength);
-            if (file.readAt(0, header.data(), header.size()) != header.size()) {
-                fail("archivo dañado: la cabecera está incompleta");
-            }
-            dbf::parseDescriptors(header, layout);
-        } catch (const dbf::FormatProblem& problem) {
-            fail(problem.message);
+        layout = dbf::namingFile(pathText, [&] {
+            return dbf::parseFileHeader(std::span<const std::uint8_t>(first, got), size);
+        });
+        std::vector<std::uint8_t> header(layout.headerLength);
+        if (file.readAt(0, header.data(), header.size()) != header.size()) {
+            fail("archivo dañado: la cabecera está incompleta");
         }
+        dbf::namingFile(pathText, [&] { dbf::parseDescriptors(header, layout); });
         codePage = text::CodePage::ofLanguageDriver(layout.languageDriver);
         if (!codePage.supported()) {
             fail("la tabla está en la página de códigos " + codePage.name() + ", que no se admite");
@@ -534,12 +541,9 @@ void DbfTable::defineFields(std::vector<FieldSpec> fields) { impl_->defined = st
 void DbfTable::create() {
     close();
     auto today = platform::localToday();
-    std::string bytes;
-    try {
-        bytes = dbf::encodeEmptyTable(impl_->defined, today.year, today.month, today.day);
-    } catch (const dbf::FormatProblem& problem) {
-        impl_->fail(problem.message);
-    }
+    const std::string bytes = dbf::namingFile(impl_->pathText, [&] {
+        return dbf::encodeEmptyTable(impl_->defined, today.year, today.month, today.day);
+    });
     auto file = platform::File::create(impl_->path, platform::ShareMode::Exclusive);
     file.writeAt(0, bytes.data(), bytes.size());
     file.flushToDisk();
@@ -592,7 +596,8 @@ void DbfTable::setLossyTextListener(std::function<void(const LossyText&)> listen
 
 void DbfTable::append() {
     impl_->requireOpen();
-    if (impl_->readOnly) impl_->fail("la tabla está abierta solo para lectura");
+    if (impl_->readOnly)
+        impl_->fail("la tabla está abierta solo para lectura", ErrorKind::Internal);
     impl_->postIfPending();
     impl_->pending.start();
 }
@@ -648,7 +653,7 @@ void DbfTable::goTo(std::size_t recordNumber) {
     impl_->requireOpen();
     impl_->postIfPending();
     if (recordNumber >= impl_->layout.recordCount || !impl_->isLive(recordNumber)) {
-        impl_->fail("no hay registro " + std::to_string(recordNumber + 1));
+        impl_->fail("no hay registro " + std::to_string(recordNumber + 1), ErrorKind::Internal);
     }
     impl_->cursor.current = recordNumber;
     impl_->cursor.atEof = false;
@@ -678,7 +683,8 @@ std::int32_t DbfTable::integer(std::string_view field) const {
     if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
           rounded <= std::numeric_limits<std::int32_t>::max())) {
         impl_->fail("el valor " + dbf::shortestNumber(value) + " del campo " +
-                    quotedName(info.name) + " no cabe en un entero");
+                        quotedName(info.name) + " no cabe en un entero",
+                    ErrorKind::Conversion);
     }
     return static_cast<std::int32_t>(rounded);
 }
@@ -697,7 +703,7 @@ void DbfTable::setFilterText(std::string filterText) {
     std::optional<Filter> parsed;
     if (!filterText.empty()) {
         parsed = parseFilter(filterText);
-        if (!parsed) impl_->fail("filtro no válido: «" + filterText + "»");
+        if (!parsed) impl_->fail("filtro no válido: «" + filterText + "»", ErrorKind::Internal);
     }
     impl_->filter.text = std::move(filterText);
     impl_->filter.expression = std::move(parsed);

@@ -38,8 +38,9 @@ struct DbfWriter::Impl {
     text::CodePage codePage;
     dbf::PendingRecord pending;
 
-    [[noreturn]] void fail(const std::string& problem) const {
-        throw Error(fileMessage(pathText, problem));
+    [[noreturn]] void fail(const std::string& problem,
+                           ErrorKind kind = ErrorKind::DamagedTable) const {
+        throw fileError(kind, pathText, problem);
     }
 
     std::uint64_t fileBytesFor(std::uint64_t records) const {
@@ -52,13 +53,15 @@ struct DbfWriter::Impl {
             return;
         }
         fail("la tabla tendría " + std::to_string(records) + " registros de " +
-             std::to_string(layout.recordLength) + " bytes (" + megabytesUp(fileBytesFor(records)) +
-             " MB), más de los 2048 MB que admite un archivo dBase");
+                 std::to_string(layout.recordLength) + " bytes (" +
+                 megabytesUp(fileBytesFor(records)) +
+                 " MB), más de los 2048 MB que admite un archivo dBase",
+             ErrorKind::InputOutput);
     }
 
     void requirePending() const {
-        if (!file.isOpen()) fail("la tabla no está abierta");
-        if (!pending.active()) fail("no hay ningún registro nuevo en curso");
+        if (!file.isOpen()) fail("la tabla no está abierta", ErrorKind::Internal);
+        if (!pending.active()) fail("no hay ningún registro nuevo en curso", ErrorKind::Internal);
     }
 
     std::size_t fieldIndex(std::string_view name) const {
@@ -78,15 +81,14 @@ struct DbfWriter::Impl {
 
     // The layout a header describes, as a reader of the file would find it.
     void takeLayout(std::span<const std::uint8_t> header, std::uint64_t fileSize) {
-        try {
-            layout = dbf::parseFileHeader(header.first(dbf::kFileHeaderSize), fileSize);
-            if (header.size() < layout.headerLength) {
-                fail("archivo dañado: la cabecera está incompleta");
-            }
-            dbf::parseDescriptors(header.first(layout.headerLength), layout);
-        } catch (const dbf::FormatProblem& problem) {
-            fail(problem.message);
+        layout = dbf::namingFile(pathText, [&] {
+            return dbf::parseFileHeader(header.first(dbf::kFileHeaderSize), fileSize);
+        });
+        if (header.size() < layout.headerLength) {
+            fail("archivo dañado: la cabecera está incompleta");
         }
+        dbf::namingFile(pathText,
+                        [&] { dbf::parseDescriptors(header.first(layout.headerLength), layout); });
         count = layout.recordCount;
         bufferAt = layout.headerLength + count * layout.recordLength;
         codePage = text::CodePage::ofLanguageDriver(layout.languageDriver);
@@ -105,12 +107,9 @@ DbfWriter::DbfWriter(std::filesystem::path file, const std::vector<FieldSpec>& f
     impl_->path = std::move(file);
     impl_->pathText = platform::displayPath(impl_->path);
     const auto today = platform::localToday();
-    std::string bytes;
-    try {
-        bytes = dbf::encodeEmptyTable(fields, today.year, today.month, today.day);
-    } catch (const dbf::FormatProblem& problem) {
-        impl_->fail(problem.message);
-    }
+    std::string bytes = dbf::namingFile(impl_->pathText, [&] {
+        return dbf::encodeEmptyTable(fields, today.year, today.month, today.day);
+    });
     impl_->file = platform::File::create(impl_->path, platform::ShareMode::Exclusive);
     impl_->file.writeAt(0, bytes.data(), bytes.size());
     impl_->takeLayout(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
@@ -122,7 +121,7 @@ DbfWriter DbfWriter::appendTo(std::filesystem::path file) {
     Impl& impl = *writer.impl_;
     impl.path = std::move(file);
     impl.pathText = platform::displayPath(impl.path);
-    if (!platform::fileExists(impl.path)) impl.fail("la tabla no existe");
+    if (!platform::fileExists(impl.path)) impl.fail("la tabla no existe", ErrorKind::InputOutput);
     impl.file = platform::File::open(impl.path, platform::OpenIntent::ReadWrite,
                                      platform::ShareMode::Exclusive);
     const std::uint64_t size = impl.file.size();
@@ -150,7 +149,7 @@ void DbfWriter::expectRecords(std::uint64_t records) const {
 }
 
 void DbfWriter::append() {
-    if (!impl_->file.isOpen()) impl_->fail("la tabla no está abierta");
+    if (!impl_->file.isOpen()) impl_->fail("la tabla no está abierta", ErrorKind::Internal);
     if (impl_->pending.active()) post();
     impl_->pending.start();
 }

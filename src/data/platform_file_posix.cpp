@@ -34,7 +34,7 @@ int injectedFault(testing::CallKind kind, const std::filesystem::path& subject) 
 }
 
 [[noreturn]] void fail(const std::filesystem::path& path, const std::string& problem) {
-    throw Error(fileMessage(displayPath(path), problem));
+    throw Error(ErrorKind::InputOutput, fileMessage(displayPath(path), problem));
 }
 
 [[noreturn]] void failErrno(const std::filesystem::path& path, const std::string& action,
@@ -147,7 +147,7 @@ File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode 
         if (status < 0 || ::fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) != 0) {
             failErrno(path, "no se puede abrir", errno);
         }
-        if (!lockShareMode(descriptor, share, path)) throw InUseError(displayPath(path));
+        if (!lockShareMode(descriptor, share, path)) throw inUseError(displayPath(path));
     } catch (...) {
         closeQuietly(descriptor);
         throw;
@@ -173,7 +173,7 @@ File File::create(const std::filesystem::path& path, ShareMode share) {
     file.native_ = descriptor;
     struct stat info {};
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) fail(path, "no es un archivo");
-    if (!lockShareMode(descriptor, share, path)) throw InUseError(displayPath(path));
+    if (!lockShareMode(descriptor, share, path)) throw inUseError(displayPath(path));
     file.truncate(0);
     return file;
 }
@@ -502,7 +502,7 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
         const int error = errno;
         if (error == EINTR) continue;
         ::close(descriptor);
-        if (error == EWOULDBLOCK) throw InUseError(displayPath(folder));
+        if (error == EWOULDBLOCK) throw inUseError(displayPath(folder));
         failErrno(folder, "no se puede bloquear la carpeta", error);
     }
     native_ = descriptor;

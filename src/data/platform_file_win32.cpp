@@ -73,7 +73,7 @@ std::string systemMessage(DWORD error) {
 }
 
 [[noreturn]] void fail(const std::filesystem::path& path, const std::string& problem) {
-    throw Error(fileMessage(displayPath(path), problem));
+    throw Error(ErrorKind::InputOutput, fileMessage(displayPath(path), problem));
 }
 
 [[noreturn]] void failCode(const std::filesystem::path& path, const std::string& action,
@@ -102,7 +102,7 @@ bool folderExists(const std::filesystem::path& path) {
     switch (error) {
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-            throw InUseError(displayPath(path));
+            throw inUseError(displayPath(path));
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             if (!folderExists(path)) fail(path, "la carpeta no existe");
@@ -284,7 +284,7 @@ void renameReplacing(const std::filesystem::path& from, const std::filesystem::p
     }
     if (error != ERROR_SUCCESS) {
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            throw InUseError(displayPath(to));
+            throw inUseError(displayPath(to));
         }
         fail(from, "no se puede renombrar a " + displayPath(to) + ": " + systemErrorText(error));
     }
@@ -451,7 +451,7 @@ void StagedFile::commit() {
     if (error != ERROR_SUCCESS) {
         ::DeleteFileW(apiPath(temporary_).c_str());
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            throw InUseError(displayPath(target_));
+            throw inUseError(displayPath(target_));
         }
         failCode(target_, "no se puede escribir", error);
     }
@@ -542,7 +542,7 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
     if (claim == nullptr) failCode(folder, "no se puede bloquear la carpeta", error);
     if (error == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(claim);
-        throw InUseError(displayPath(folder));
+        throw inUseError(displayPath(folder));
     }
     native_ = reinterpret_cast<std::intptr_t>(claim);
 }

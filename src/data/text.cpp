@@ -209,7 +209,7 @@ char32_t decodeUtf8(std::string_view s, std::size_t& i) {
 }
 
 [[noreturn]] void refuseInteger(std::string_view text) {
-    throw ConversionError(cp1252ToUtf8(text));
+    throw conversionError(cp1252ToUtf8(text));
 }
 
 int hexDigitValue(char c) {

@@ -24,7 +24,7 @@ std::string_view trimTrailingBlanks(std::string_view s);
 // Text-to-integer conversion: leading spaces; optional sign; decimal digits within the
 // signed 32-bit range, or hexadecimal after "$", "x" or "0x" (either case, at most eight
 // significant digits, the 32 bits taken as they stand); nothing after the digits.
-// Throws ConversionError naming the whole text. `text` is Windows-1252.
+// Throws a Conversion thq::Error naming the whole text (its value()). `text` is Windows-1252.
 std::int32_t toInt32(std::string_view text);
 
 // Smallest whole number not below x.

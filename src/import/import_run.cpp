@@ -76,22 +76,24 @@ private:
 // namespace they would fall into it, and a SALIDAS in a namespace is not the one replaced.
 void refuseNamespace(const data::XmlNode& element, const std::filesystem::path& path) {
     if (const auto uri = element.namespaceUri()) {
-        throw Error(fileMessage(platform::displayPath(path),
-                                "el elemento <" + element.name() + "> (línea " +
-                                    std::to_string(element.line()) +
-                                    ") está en el espacio de nombres «" + *uri +
-                                    "»: el documento que se importa no usa espacios de nombres"));
+        throw Error(
+            ErrorKind::Document,
+            fileMessage(platform::displayPath(path),
+                        "el elemento <" + element.name() + "> (línea " +
+                            std::to_string(element.line()) + ") está en el espacio de nombres «" +
+                            *uri + "»: el documento que se importa no usa espacios de nombres"));
     }
 }
 
 data::XmlNode requireOldOutputs(const data::XmlNode& root, const std::filesystem::path& path) {
     if (!root)
-        throw Error(
-            fileMessage(platform::displayPath(path), "el documento no tiene elemento raíz"));
+        throw Error(ErrorKind::Document, fileMessage(platform::displayPath(path),
+                                                     "el documento no tiene elemento raíz"));
     refuseNamespace(root, path);
     auto outputs = root.firstChildElement("SALIDAS");
     if (!outputs) {
-        throw Error(fileMessage(platform::displayPath(path), "el elemento raíz <" + root.name() +
+        throw Error(ErrorKind::Document,
+                    fileMessage(platform::displayPath(path), "el elemento raíz <" + root.name() +
                                                                  "> no tiene elemento <SALIDAS>"));
     }
     refuseNamespace(outputs, path);
@@ -277,7 +279,8 @@ ImportResult runImport(const std::filesystem::path& document,
     if (!platform::fileExists(document)) return result;
     if (options.reportFile) {
         if (auto overwritten = reportOverwrites(*options.reportFile, document, workFolder)) {
-            throw Error("El informe no puede escribirse en " + *overwritten);
+            throw Error(ErrorKind::InputOutput,
+                        "El informe no puede escribirse en " + *overwritten);
         }
     }
     data::requireWorkFolder(workFolder);

@@ -13,8 +13,8 @@ void appendDataItem(data::XmlDocument& document, data::XmlNode parent, const std
         item.setText(text::cp1252ToUtf8(valueCp1252));
     } catch (const Error& error) {
         // A table text XML cannot carry (a control character): say which item it was.
-        throw Error(error.what(),
-                    "dato " + name + ": " + text::quoted(text::cp1252ToUtf8(valueCp1252)));
+        throw error.withDetail("dato " + name + ": " +
+                               text::quoted(text::cp1252ToUtf8(valueCp1252)));
     }
     parent.appendChild(item);
 }
@@ -171,7 +171,7 @@ std::size_t AppendLessonEntries(data::XmlDocument& document, const ImportTables&
             const std::string detail = error.detail().empty()
                                            ? lessonPlace(record)
                                            : lessonPlace(record) + ", " + error.detail();
-            throw Error(error.what(), detail);
+            throw error.withDetail(detail);
         }
     }
     return counter - 1;
