@@ -28,8 +28,8 @@ std::filesystem::path toPath(const QString& text) {
 
 // --- OpenDialogXML ----------------------------------------------------------------------
 
-XmlFileChooser::XmlFileChooser(QWidget* owner, std::filesystem::path workFolder)
-    : owner_(owner), initialFolder_(std::move(workFolder) / "quelva") {}
+XmlFileChooser::XmlFileChooser(QWidget* owner, const std::filesystem::path& workFolder)
+    : owner_(owner), initialFolder_(workFolder / "quelva") {}
 
 void XmlFileChooser::configure(QFileDialog& dialog) const {
     dialog.setWindowTitle(QStringLiteral("Archivo XML"));

@@ -20,7 +20,7 @@ std::filesystem::path toPath(const QString& text);
 class XmlFileChooser final : public DocumentChooser {
 public:
     // `workFolder`: the chooser opens in its "quelva" subfolder.
-    XmlFileChooser(QWidget* owner, std::filesystem::path workFolder);
+    XmlFileChooser(QWidget* owner, const std::filesystem::path& workFolder);
     std::optional<std::filesystem::path> choose() override;
 
     // Applies the chooser's settings (title, filter, default extension, folder, the last

@@ -87,7 +87,7 @@ Command parse(const std::vector<std::string>& args) {
             command.report = nonEmptyPath(args[++i], arg);
         } else if (!operandsOnly && command.name == "check" && arg == "--format") {
             if (i + 1 >= args.size()) throw usageError("falta el formato tras --format");
-            const std::string format = args[++i];
+            const std::string& format = args[++i];
             if (format != "csv" && format != "texto")
                 throw usageError("formato desconocido: " + format);
             command.csv = format == "csv";
@@ -108,7 +108,7 @@ Command parse(const std::vector<std::string>& args) {
 // A table name (PROFT) stands for its file in the work folder; anything naming a file
 // (a folder part or a .DBF ending) is taken as a path.
 std::filesystem::path dumpTarget(const Command& command) {
-    const std::filesystem::path operand = data::pathFromUtf8(command.operand);
+    std::filesystem::path operand = data::pathFromUtf8(command.operand);
     const std::string extension = text::upperAscii(data::utf8Of(operand.extension()));
     if (operand.has_parent_path() || extension == ".DBF") return operand;
     const auto workFolder = data::resolveWorkFolder(command.workFolder);

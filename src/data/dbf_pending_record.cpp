@@ -1,5 +1,6 @@
 #include "data/dbf_pending_record.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "data/error.hpp"
@@ -98,14 +99,14 @@ void PendingRecord::setNumber(std::size_t field, double value) {
             fail("el valor " + shortestNumber(value) + " no cabe en el campo " +
                  quotedName(info.name));
         }
-        std::memcpy(target, bytes->data(), bytes->size());
+        std::copy_n(bytes->data(), bytes->size(), target);
     } else if (isDecimalNumeric(info.type)) {
         auto text = formatNumber(value, info.width, info.decimals);
         if (!text) {
             fail("el valor " + shortestNumber(value) + " no cabe en el campo " +
                  quotedName(info.name) + " (ancho " + std::to_string(info.width) + ")");
         }
-        std::memcpy(target, text->data(), text->size());
+        std::copy_n(text->data(), text->size(), target);
     } else {
         fail("el campo " + quotedName(info.name) + " no es numérico", ErrorKind::Internal);
     }

@@ -17,7 +17,7 @@ namespace thq::data {
 namespace {
 
 // Records gather here before they go to the file together.
-constexpr std::size_t kBufferBytes = 256 * 1024;
+constexpr std::size_t kBufferBytes = std::size_t{256} * 1024;
 
 // Megabytes of 2^20 bytes, rounded up, for messages.
 std::string megabytesUp(std::uint64_t bytes) {

@@ -451,11 +451,11 @@ bool removeAbandonedFile(const std::filesystem::path& file) {
 std::filesystem::path temporaryFolder() {
     const char* variable = std::getenv("TMPDIR");
     if (variable == nullptr || *variable == '\0') {
-        const std::filesystem::path fallback("/tmp");
+        std::filesystem::path fallback("/tmp");
         if (!isDirectory(fallback)) fail(fallback, "la carpeta temporal no existe");
         return fallback;
     }
-    const std::filesystem::path folder(variable);
+    std::filesystem::path folder(variable);
     if (!isDirectory(folder)) {
         fail(folder, "la carpeta temporal (variable de entorno TMPDIR) no existe");
     }

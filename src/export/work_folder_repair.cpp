@@ -14,7 +14,7 @@ namespace {
 constexpr std::string_view kOurPrefix = ".transhoralis-";
 constexpr std::string_view kFirstLine = "transhoralis table swap 1";
 constexpr std::string_view kLastLine = "end";
-constexpr std::uint64_t kLargestJournal = 64 * 1024;
+constexpr std::uint64_t kLargestJournal = std::uint64_t{64} * 1024;
 
 fs::path journalPath(const fs::path& workFolder) { return workFolder / std::string(kJournalName); }
 

@@ -255,9 +255,12 @@ std::optional<std::string> reportOverwrites(const std::filesystem::path& report,
     for (const auto table : kOpeningOrder) {
         const std::string name(data::layoutOf(table).name);
         if (sameFile(report, data::tableFile(workFolder, table))) {
+            // A message built once, on the way out of the loop.
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
             return shown + " es la tabla " + name;
         }
         if (sameFile(report, data::indexFile(workFolder, table))) {
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
             return shown + " es el índice de la tabla " + name;
         }
     }
