@@ -484,6 +484,18 @@ void DbfTable::next() {
     if (!impl_->atEof) impl_->moveFrom(impl_->current + 1);
 }
 
+void DbfTable::moveTo(std::size_t recordNumber) {
+    impl_->requireOpen();
+    impl_->postIfPending();
+    if (recordNumber < impl_->layout.recordCount && impl_->passes(recordNumber)) {
+        impl_->current = recordNumber;
+        impl_->atEof = false;
+    } else {
+        impl_->current = impl_->layout.recordCount;
+        impl_->atEof = true;
+    }
+}
+
 bool DbfTable::eof() const {
     impl_->requireOpen();
     return impl_->atEof && !impl_->pending;

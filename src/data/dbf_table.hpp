@@ -79,6 +79,10 @@ public:
     bool eof() const;
     // 0-based physical record number of the current record (for diagnostics).
     std::size_t currentRecordNumber() const;
+    // Makes the record with this physical number current, for reading again a record that a
+    // scan found; a number past the last record, or a record that a scan would not visit,
+    // leaves the table at its end.
+    void moveTo(std::size_t recordNumber);
 
     // Reading the current record. text(): text fields without trailing blanks, numbers in
     // their shortest decimal form (a whole number without separator), logicals "T"/"F",

@@ -14,8 +14,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <cerrno>
+#include <cwchar>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -422,25 +422,51 @@ HANDLE createTemporary(const std::filesystem::path& target, std::filesystem::pat
 
 }  // namespace
 
-StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
-    : target_(target) {
+StagedFile::StagedFile(const std::filesystem::path& target) : target_(target) {
     const std::filesystem::path folder = target.parent_path();
     if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
     if (isDirectory(target)) fail(target, "no se puede escribir: es una carpeta, no un archivo");
-    HANDLE handle = createTemporary(target, temporary_);
-    native_ = nativeOf(handle);
+    native_ = nativeOf(createTemporary(target, temporary_));
+}
+
+StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
+    : StagedFile(target) {
+    append(bytes);
+    finish();
+}
+
+namespace {
+
+// Gives up a staged file that could not be written: the temporary goes, the error is thrown.
+[[noreturn]] void abandon(std::intptr_t& native, const std::filesystem::path& temporary,
+                          const std::filesystem::path& target, DWORD error) {
+    ::CloseHandle(handleOf(native));
+    ::DeleteFileW(apiPath(temporary).c_str());
+    native = -1;
+    failCode(target, "no se puede escribir", error);
+}
+
+}  // namespace
+
+void StagedFile::append(std::string_view bytes) {
+    if (native_ == -1 || finished_) throw std::logic_error("StagedFile::append: not writable");
     // Each step counts as one call for the fault injector, named after the target.
-    DWORD error = injectedFault(testing::CallKind::Write, target);
-    if (error == ERROR_SUCCESS) error = writeAllAt(handle, 0, bytes.data(), bytes.size());
-    if (error == ERROR_SUCCESS) error = injectedFault(testing::CallKind::FlushFile, target);
-    // On disk before it takes the name.
-    if (error == ERROR_SUCCESS && !::FlushFileBuffers(handle)) error = ::GetLastError();
-    if (error != ERROR_SUCCESS) {
-        ::CloseHandle(handle);
-        ::DeleteFileW(apiPath(temporary_).c_str());
-        native_ = -1;
-        failCode(target, "no se puede escribir", error);
+    DWORD error = injectedFault(testing::CallKind::Write, target_);
+    if (error == ERROR_SUCCESS) {
+        error = writeAllAt(handleOf(native_), size_, bytes.data(), bytes.size());
     }
+    if (error != ERROR_SUCCESS) abandon(native_, temporary_, target_, error);
+    size_ += bytes.size();
+}
+
+void StagedFile::finish() {
+    if (native_ == -1) throw std::logic_error("StagedFile::finish: nothing to finish");
+    if (finished_) return;
+    DWORD error = injectedFault(testing::CallKind::FlushFile, target_);
+    // On disk before it takes the name.
+    if (error == ERROR_SUCCESS && !::FlushFileBuffers(handleOf(native_))) error = ::GetLastError();
+    if (error != ERROR_SUCCESS) abandon(native_, temporary_, target_, error);
+    finished_ = true;
 }
 
 StagedFile::~StagedFile() {
@@ -451,6 +477,7 @@ StagedFile::~StagedFile() {
 
 void StagedFile::commit() {
     if (native_ == -1) throw std::logic_error("StagedFile::commit: nothing to commit");
+    finish();
     // Renamed while still held (the handle shares deletion, which a rename needs): no cleanup
     // can take the file between the two.
     DWORD error = injectedFault(testing::CallKind::Rename, target_);
@@ -530,7 +557,6 @@ CalendarDate localToday() {
 
 }  // namespace thq::platform
 
-
 namespace thq::platform {
 
 // A folder is claimed through a named kernel object that carries the folder's identity (its
@@ -538,10 +564,10 @@ namespace thq::platform {
 // object and nothing is written into the folder. The object lives while a handle to it is
 // open: a claim ends with its holder, also when the holder is killed.
 FolderLock::FolderLock(const std::filesystem::path& folder) {
-    const HANDLE directory = ::CreateFileW(
-        apiPath(folder).c_str(), FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE directory =
+        ::CreateFileW(apiPath(folder).c_str(), FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (directory == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)

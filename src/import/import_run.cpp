@@ -15,6 +15,7 @@
 #include "data/table_layouts.hpp"
 #include "data/text.hpp"
 #include "data/xml_document.hpp"
+#include "data/xml_stream_writer.hpp"
 #include "export/work_folder_repair.hpp"
 #include "import/lesson_entries.hpp"
 #include "import/lookup_indexes.hpp"
@@ -69,36 +70,35 @@ private:
     std::array<std::unique_ptr<data::DbfTable>, 9> tables_;
 };
 
-data::XmlNode requireOldOutputs(const data::XmlNode& root, const std::filesystem::path& path) {
-    if (!root)
+void requireOldOutputs(const data::XmlOutline& outline, const std::filesystem::path& path) {
+    if (outline.rootName.empty())
         throw Error(
             fileMessage(platform::displayPath(path), "el documento no tiene elemento raíz"));
-    auto outputs = root.firstChildElement("SALIDAS");
-    if (!outputs) {
-        throw Error(fileMessage(platform::displayPath(path), "el elemento raíz <" + root.name() +
-                                                                 "> no tiene elemento <SALIDAS>"));
+    if (!outline.hasChild) {
+        throw Error(
+            fileMessage(platform::displayPath(path),
+                        "el elemento raíz <" + outline.rootName + "> no tiene elemento <SALIDAS>"));
     }
-    return outputs;
 }
 
-void appendStatusBlock(data::XmlDocument& document, data::XmlNode outputs,
-                       std::size_t teacherCount) {
-    auto status = document.createElement("ERROR");
-    outputs.appendChild(status);
-    appendDataItem(document, status, "CN_ERROR", "0");
-    appendDataItem(document, status, "TE_ERROR", "Servicio finalizado Correctamente");
-    appendDataItem(document, status, "REGISTROS RECUPERADOS", std::to_string(teacherCount));
+void writeStatusBlock(data::XmlStreamWriter& out, std::size_t teacherCount) {
+    out.startElement("ERROR");
+    writeDataItem(out, "CN_ERROR", "0");
+    writeDataItem(out, "TE_ERROR", "Servicio finalizado Correctamente");
+    writeDataItem(out, "REGISTROS RECUPERADOS", std::to_string(teacherCount));
+    out.endElement("ERROR");
 }
 
 // Lessons whose teacher no PROFT record carries appear in no teacher block at all.
 void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
                                     const std::unordered_set<std::string>& teacherCodes,
-                                    Findings& report) {
+                                    data::DbfTable& soluc, Findings& report) {
     std::vector<std::pair<std::size_t, std::string>> lost;
-    for (const auto& [teacher, lessons] : indexes.lessonsByTeacher) {
+    for (const auto& [teacher, records] : indexes.lessonsByTeacher) {
         if (teacherCodes.count(teacher) != 0) continue;
-        for (const auto& lesson : lessons) {
-            if (lesson.day != 0) lost.emplace_back(lesson.recordNumber, teacher);
+        for (const std::uint32_t record : records) {
+            soluc.moveTo(record);
+            if (soluc.integer("DIA") != 0) lost.emplace_back(record, teacher);
         }
     }
     std::sort(lost.begin(), lost.end());
@@ -110,32 +110,41 @@ void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
     }
 }
 
-// The result document: the loaded document with its first SALIDAS replaced by the status
-// block and one block per PROFT teacher with the teacher's lessons.
-void buildResult(data::XmlDocument& xml, const std::filesystem::path& document,
-                 TableComponents& tables, Findings* report, ImportResult& result) {
-    auto root = xml.documentElement();
-    root.removeChild(requireOldOutputs(root, document));
-    auto outputs = xml.createElement("SALIDAS");
-    root.appendChild(outputs);
+// Writes the result document: the document's own bytes with its first SALIDAS left out and a
+// new one written before the document element's end tag, holding the status block and one
+// block per PROFT teacher with the teacher's lessons. The new elements are written in the
+// document's encoding as they are made, teacher by teacher, so that the result never has to
+// be held whole.
+void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableComponents& tables,
+                 Findings* report, ImportResult& result) {
+    const std::string_view bytes = document.bytes;
+    file.append(bytes.substr(0, document.childBegin));
+    file.append(bytes.substr(document.childEnd, document.rootEnd - document.childEnd));
+    // Only the end of the document is still needed.
+    const std::string tail(bytes.substr(document.rootEnd));
+    document.bytes.clear();
+    document.bytes.shrink_to_fit();
 
     const LookupIndexes indexes = buildLookupIndexes(ImportTables{
         tables[WorkTable::Soluc], tables[WorkTable::Grupost], tables[WorkTable::Proft],
         tables[WorkTable::Aulat], tables[WorkTable::Asignomt], tables[WorkTable::Asignomt2],
         tables[WorkTable::Diashorast], tables[WorkTable::Asigt]});
 
+    data::XmlStreamWriter out(document.encoding,
+                              [&file](std::string_view encoded) { file.append(encoded); });
     auto& teachers = tables[WorkTable::Proft];
-    appendStatusBlock(xml, outputs, teachers.recordCount());
+    auto& soluc = tables[WorkTable::Soluc];
+    out.startElement("SALIDAS");
+    writeStatusBlock(out, teachers.recordCount());
     std::size_t counter = 1;
     std::unordered_set<std::string> teacherCodes;
     for (teachers.first(); !teachers.eof(); teachers.next()) {
-        auto block = xml.createElement("listasal");
-        block.setAttribute("seq", "EMP_" + std::to_string(counter++));
-        outputs.appendChild(block);
-        appendDataItem(xml, block, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
-        appendDataItem(xml, block, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
+        out.startElement("listasal", "seq", "EMP_" + std::to_string(counter++));
+        writeDataItem(out, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
+        writeDataItem(out, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
         const std::string abbreviation = teachers.text("ABREV");
-        const std::size_t entries = AppendLessonEntries(xml, indexes, abbreviation, block, report);
+        const std::size_t entries = writeLessonEntries(out, soluc, indexes, abbreviation, report);
+        out.endElement("listasal");
         result.lessons += entries;
         teacherCodes.insert(abbreviation);
         if (report != nullptr && entries == 0) {
@@ -145,8 +154,11 @@ void buildResult(data::XmlDocument& xml, const std::filesystem::path& document,
                         "registro");
         }
     }
+    out.endElement("SALIDAS");
+    out.flush();
+    file.append(tail);
     result.teachers = counter - 1;
-    if (report != nullptr) reportLessonsOfUnknownTeachers(indexes, teacherCodes, *report);
+    if (report != nullptr) reportLessonsOfUnknownTeachers(indexes, teacherCodes, soluc, *report);
 }
 
 }  // namespace
@@ -254,19 +266,20 @@ ImportResult runImport(const std::filesystem::path& document,
 
     TableComponents tables(workFolder);
     tables.openAll();
-    auto xml = namingMemoryUse("leer el documento " + platform::displayPath(document),
-                               [&] { return data::XmlDocument::load(document, options.limits); });
-    const std::string bytes = namingMemoryUse("componer el documento de resultado", [&] {
-        buildResult(xml, document, tables, findings, result);
-        return xml.serialize();
+    auto xml = namingMemoryUse("leer el documento " + platform::displayPath(document), [&] {
+        return data::XmlDocument::outline(document, "SALIDAS", options.limits);
     });
+    requireOldOutputs(xml, document);
+    platform::StagedFile resultFile(result.resultPath);
+    namingMemoryUse("componer el documento de resultado",
+                    [&] { writeResult(xml, resultFile, tables, findings, result); });
     tables.closeAll();
+    resultFile.finish();
 
     // Both files ready before either replaces anything; the report first, so that the
     // earlier result stays unless the report is in place.
     std::optional<platform::StagedFile> reportFile;
     if (options.reportFile) reportFile.emplace(*options.reportFile, reportText(*findings));
-    platform::StagedFile resultFile(result.resultPath, bytes);
     if (reportFile) reportFile->commit();
     resultFile.commit();
     result.outcome = ImportOutcome::Completed;

@@ -5,18 +5,15 @@
 
 namespace thq::importer {
 
-void appendDataItem(data::XmlDocument& document, data::XmlNode parent, const std::string& name,
-                    const std::string& valueCp1252) {
-    auto item = document.createElement("salida");
-    item.setAttribute("dato", name);
+void writeDataItem(data::XmlStreamWriter& out, const std::string& name,
+                   const std::string& valueCp1252) {
     try {
-        item.setText(text::cp1252ToUtf8(valueCp1252));
+        out.textElement("salida", "dato", name, text::cp1252ToUtf8(valueCp1252));
     } catch (const Error& error) {
         // A table text XML cannot carry (a control character): say which item it was.
         throw Error(error.what(),
                     "dato " + name + ": " + text::quoted(text::cp1252ToUtf8(valueCp1252)));
     }
-    parent.appendChild(item);
 }
 
 namespace {
@@ -112,30 +109,31 @@ ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson,
 
 }  // namespace
 
-std::size_t AppendLessonEntries(data::XmlDocument& document, const LookupIndexes& indexes,
-                                const std::string& teacherAbbreviation, data::XmlNode teacherBlock,
-                                Findings* report) {
-    const auto* lessons = find(indexes.lessonsByTeacher, teacherAbbreviation);
-    if (lessons == nullptr) return 0;
+std::size_t writeLessonEntries(data::XmlStreamWriter& out, data::DbfTable& soluc,
+                               const LookupIndexes& indexes, const std::string& teacherAbbreviation,
+                               Findings* report) {
+    const auto* records = find(indexes.lessonsByTeacher, teacherAbbreviation);
+    if (records == nullptr) return 0;
     std::size_t counter = 1;
-    for (const auto& lesson : *lessons) {
+    for (const std::uint32_t record : *records) {
+        soluc.moveTo(record);
+        const Lesson lesson = readLesson(soluc);
         if (lesson.day == 0) continue;  // a lesson without a day is not scheduled
-        auto entry = document.createElement("listasal");
-        entry.setAttribute("seq", "TRAMO_" + std::to_string(counter++));
-        teacherBlock.appendChild(entry);
+        out.startElement("listasal", "seq", "TRAMO_" + std::to_string(counter++));
         const ResolvedLesson resolved = resolve(indexes, lesson, MissReporter(report, lesson));
         try {
-            appendDataItem(document, entry, "X_ACTIVIDAD", resolved.activity);
-            appendDataItem(document, entry, "N_DIASEMANA", resolved.weekday);
-            appendDataItem(document, entry, "X_TRAMO", resolved.slotCode);
-            appendDataItem(document, entry, "X_DEPCENTRO", resolved.room);
-            appendDataItem(document, entry, "X_MATERIAOMC", resolved.subjectKey);
-            appendDataItem(document, entry, "X_UNIDAD", resolved.groupKey);
+            writeDataItem(out, "X_ACTIVIDAD", resolved.activity);
+            writeDataItem(out, "N_DIASEMANA", resolved.weekday);
+            writeDataItem(out, "X_TRAMO", resolved.slotCode);
+            writeDataItem(out, "X_DEPCENTRO", resolved.room);
+            writeDataItem(out, "X_MATERIAOMC", resolved.subjectKey);
+            writeDataItem(out, "X_UNIDAD", resolved.groupKey);
         } catch (const Error& error) {
             throw Error(error.what(), "lección del registro " +
                                           std::to_string(lesson.recordNumber + 1) + " de SOLUC, " +
                                           error.detail());
         }
+        out.endElement("listasal");
     }
     return counter - 1;
 }

@@ -19,20 +19,25 @@ void scan(data::DbfTable& table, Visit visit) {
 
 void indexLessons(data::DbfTable& soluc, LookupIndexes& indexes) {
     scan(soluc, [&](data::DbfTable& t) {
-        Lesson lesson;
-        lesson.recordNumber = t.currentRecordNumber();
-        lesson.day = t.integer("DIA");
-        lesson.dayText = t.text("DIA");
-        lesson.hour = t.integer("HORA");
-        lesson.subject = t.text("ASIG");
-        lesson.group = t.text("CODGRUPO");
-        lesson.activity = t.text("TAREA");
-        lesson.room = t.text("AULA");
-        indexes.lessonsByTeacher[t.text("PROF")].push_back(std::move(lesson));
+        indexes.lessonsByTeacher[t.text("PROF")].push_back(
+            static_cast<std::uint32_t>(t.currentRecordNumber()));
     });
 }
 
 }  // namespace
+
+Lesson readLesson(const data::DbfTable& soluc) {
+    Lesson lesson;
+    lesson.recordNumber = soluc.currentRecordNumber();
+    lesson.day = soluc.integer("DIA");
+    lesson.dayText = soluc.text("DIA");
+    lesson.hour = soluc.integer("HORA");
+    lesson.subject = soluc.text("ASIG");
+    lesson.group = soluc.text("CODGRUPO");
+    lesson.activity = soluc.text("TAREA");
+    lesson.room = soluc.text("AULA");
+    return lesson;
+}
 
 LookupIndexes buildLookupIndexes(const ImportTables& tables) {
     LookupIndexes indexes;

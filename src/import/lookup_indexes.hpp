@@ -39,8 +39,10 @@ struct SlotKeys {
 };
 
 struct LookupIndexes {
-    // SOLUC grouped by PROF, each teacher's lessons in record order.
-    std::unordered_map<std::string, std::vector<Lesson>> lessonsByTeacher;
+    // SOLUC grouped by PROF: each teacher's physical record numbers, in record order. Only
+    // the numbers are kept, so that a solution of millions of lessons takes little memory;
+    // readLesson() reads a lesson when its turn comes.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> lessonsByTeacher;
     // ASIGT: pairKey(CASIG, CGRUP) -> CLAVE.
     std::unordered_map<std::string, std::string> subjectKeyByAssignment;
     // ASIGNOMT: COD -> CODTAREA.
@@ -70,5 +72,8 @@ struct ImportTables {
 };
 
 LookupIndexes buildLookupIndexes(const ImportTables& tables);
+
+// The lesson of SOLUC's current record.
+Lesson readLesson(const data::DbfTable& soluc);
 
 }  // namespace thq::importer
