@@ -1,9 +1,9 @@
 #pragma once
 // Elements written out as text as they are made, in a document's own encoding, for documents
 // too large to build as a tree first. The bytes are those that saving the same elements from
-// a tree (XmlDocument::serialize) gives: no whitespace between elements, an element without
-// content as <name/>, "<", ">", "&" and carriage returns in texts escaped, and characters
-// that the encoding lacks written as decimal character references (&#8364;).
+// a tree (XmlDocument::serialize) gives: no whitespace between elements, a text element with
+// an empty text as <name/>, "<", ">", "&" and carriage returns in texts escaped, and
+// characters that the encoding lacks written as decimal character references (&#8364;).
 #include <cstddef>
 #include <functional>
 #include <memory>

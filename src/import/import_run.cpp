@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <unordered_set>
 #include <utility>
@@ -110,6 +112,30 @@ void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
     }
 }
 
+// What goes to the result file, gathered into pieces of a megabyte: few writes however the
+// result is made up, and a small result is written at once.
+class ResultOutput {
+public:
+    explicit ResultOutput(platform::StagedFile& file) : file_(file) {}
+    void write(std::string_view bytes) {
+        if (buffer_.size() + bytes.size() > kPiece) flush();
+        if (bytes.size() >= kPiece) {
+            file_.append(bytes);
+        } else {
+            buffer_.append(bytes);
+        }
+    }
+    void flush() {
+        if (!buffer_.empty()) file_.append(buffer_);
+        buffer_.clear();
+    }
+
+private:
+    static constexpr std::size_t kPiece = 1 << 20;
+    platform::StagedFile& file_;
+    std::string buffer_;
+};
+
 // Writes the result document: the document's own bytes with its first SALIDAS left out and a
 // new one written before the document element's end tag, holding the status block and one
 // block per PROFT teacher with the teacher's lessons. The new elements are written in the
@@ -117,9 +143,10 @@ void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
 // be held whole.
 void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableComponents& tables,
                  Findings* report, ImportResult& result) {
+    ResultOutput output(file);
     const std::string_view bytes = document.bytes;
-    file.append(bytes.substr(0, document.childBegin));
-    file.append(bytes.substr(document.childEnd, document.rootEnd - document.childEnd));
+    output.write(bytes.substr(0, document.childBegin));
+    output.write(bytes.substr(document.childEnd, document.rootEnd - document.childEnd));
     // Only the end of the document is still needed.
     const std::string tail(bytes.substr(document.rootEnd));
     document.bytes.clear();
@@ -131,7 +158,7 @@ void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableCo
         tables[WorkTable::Diashorast], tables[WorkTable::Asigt]});
 
     data::XmlStreamWriter out(document.encoding,
-                              [&file](std::string_view encoded) { file.append(encoded); });
+                              [&output](std::string_view encoded) { output.write(encoded); });
     auto& teachers = tables[WorkTable::Proft];
     auto& soluc = tables[WorkTable::Soluc];
     out.startElement("SALIDAS");
@@ -156,7 +183,8 @@ void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableCo
     }
     out.endElement("SALIDAS");
     out.flush();
-    file.append(tail);
+    output.write(tail);
+    output.flush();
     result.teachers = counter - 1;
     if (report != nullptr) reportLessonsOfUnknownTeachers(indexes, teacherCodes, soluc, *report);
 }
