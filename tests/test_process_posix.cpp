@@ -1,5 +1,6 @@
 // Child processes for the tests on POSIX systems.
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,8 +34,10 @@ pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err,
         dup2(err >= 0 ? err : devnull, 2);
         for (int fd : toClose) close(fd);
         for (const auto& [key, value] : extraEnv) {
-            if (value.empty()) unsetenv(key.c_str());
-            else setenv(key.c_str(), value.c_str(), 1);
+            if (value.empty())
+                unsetenv(key.c_str());
+            else
+                setenv(key.c_str(), value.c_str(), 1);
         }
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -122,6 +125,37 @@ int runInChild(const std::function<int()>& body) {
         _exit(code);
     }
     return exitCodeOf(pid);
+}
+
+std::string runWithoutPrivileges(const std::function<std::string()>& action) {
+    int channel[2];
+    if (pipe(channel) != 0) throw std::runtime_error("pipe failed");
+    std::cout.flush();
+    std::cerr.flush();
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        close(channel[0]);
+        std::string answer;
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            answer = "error: cannot give up the superuser's privileges";
+        } else {
+            try {
+                answer = action();
+            } catch (const std::exception& e) {
+                answer = std::string("error: ") + e.what();
+            }
+        }
+        (void)!write(channel[1], answer.data(), answer.size());
+        close(channel[1]);
+        _exit(0);
+    }
+    close(channel[1]);
+    std::string answer = drain(channel[0]);
+    close(channel[0]);
+    exitCodeOf(pid);
+    return answer;
 }
 
 }  // namespace thq::test

@@ -13,8 +13,8 @@ namespace {
 
 std::wstring wide(const std::string& text) {
     if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
@@ -71,8 +71,10 @@ std::wstring environmentBlock(const std::map<std::string, std::string>& extra) {
         FreeEnvironmentStringsW(block);
     }
     for (const auto& [key, value] : extra) {
-        if (value.empty()) variables.erase(wide(key));
-        else variables[wide(key)] = wide(value);
+        if (value.empty())
+            variables.erase(wide(key));
+        else
+            variables[wide(key)] = wide(value);
     }
     std::wstring out;
     for (const auto& [key, value] : variables) out += key + L'=' + value + L'\0';
@@ -192,6 +194,14 @@ int ChildProcess::finish() {
     impl_->exitCode = exitCodeOf(impl_->process);
     impl_->process = nullptr;
     return impl_->exitCode;
+}
+
+std::string runWithoutPrivileges(const std::function<std::string()>& action) {
+    try {
+        return action();
+    } catch (const std::exception& e) {
+        return std::string("error: ") + e.what();
+    }
 }
 
 }  // namespace thq::test

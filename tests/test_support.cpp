@@ -1,7 +1,6 @@
 #include "test_support.hpp"
 
 #include <cerrno>
-
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -75,8 +74,9 @@ std::map<std::string, std::string> snapshotFolder(const std::filesystem::path& f
     return files;
 }
 
-std::vector<std::string> holdsOfThisPlatform() {
-    const ProcessResult listed = runProcess({TH_FILE_HOLDER, "--list"});
+namespace {
+std::vector<std::string> listedHolds(const char* option) {
+    const ProcessResult listed = runProcess({TH_FILE_HOLDER, option});
     std::vector<std::string> holds;
     std::string line;
     for (char c : listed.out) {
@@ -89,6 +89,11 @@ std::vector<std::string> holdsOfThisPlatform() {
     }
     return holds;
 }
+}  // namespace
+
+std::vector<std::string> holdsOfThisPlatform() { return listedHolds("--list"); }
+
+std::vector<std::string> readerHoldsOfThisPlatform() { return listedHolds("--readers"); }
 
 HeldByAnotherProcess::HeldByAnotherProcess(const std::filesystem::path& file,
                                            const std::string& hold)

@@ -1,13 +1,13 @@
 #pragma once
 // Helpers shared by the tests: temporary folders, files, child processes.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "data/error.hpp"
 
@@ -77,6 +77,8 @@ private:
 // Every way this platform's programs hold a file (our table engine's exclusive and shared
 // opens first), as th_file_holder lists them.
 std::vector<std::string> holdsOfThisPlatform();
+// Those of them that only read: another reader may open the file beside them.
+std::vector<std::string> readerHoldsOfThisPlatform();
 
 // Another program (th_file_holder) holding a file in one of those ways until this object goes.
 class HeldByAnotherProcess {
@@ -91,8 +93,8 @@ private:
 
 // Debian's python3-dbfread and python3-dbf, the independent readers and writers, are Linux
 // programs: the tests that use them skip themselves where they are missing (Windows).
-#define TH_REQUIRE_PYTHON_READERS()                                   \
-    if (!::thq::test::kPythonReaders)                                 \
+#define TH_REQUIRE_PYTHON_READERS()   \
+    if (!::thq::test::kPythonReaders) \
     GTEST_SKIP() << "Debian's Python dBase readers run on Linux only"
 inline constexpr bool kPythonReaders = TH_PYTHON_READERS;
 
@@ -106,6 +108,11 @@ void stopFailing();
 // this test process; returns what the child exits with (its
 // return value, or 128 + the signal that ended it). An exception ends the child with 125.
 int runInChild(const std::function<int()>& body);
+// Runs `action` where file permissions apply to it: on POSIX in a child process, as the user
+// nobody when the tests run as the superuser, whom permissions do not stop; on Windows, where
+// the read-only attribute binds every user, in this process. Returns what `action` returns, or
+// "error: " and the message of the exception it throws.
+std::string runWithoutPrivileges(const std::function<std::string()>& action);
 
 // Runs a Python snippet with the system's Python; the arguments follow as sys.argv[1:].
 ProcessResult runPython(const std::string& code, const std::vector<std::string>& args = {});

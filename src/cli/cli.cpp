@@ -112,7 +112,9 @@ std::filesystem::path dumpTarget(const Command& command) {
     const std::filesystem::path operand = data::pathFromUtf8(command.operand);
     const std::string extension = text::upperAscii(data::utf8Of(operand.extension()));
     if (operand.has_parent_path() || extension == ".DBF") return operand;
-    return data::resolveWorkFolder(command.workFolder) / data::pathFromUtf8(command.operand + ".DBF");
+    const auto workFolder = data::resolveWorkFolder(command.workFolder);
+    data::requireWorkFolder(workFolder);
+    return workFolder / data::pathFromUtf8(command.operand + ".DBF");
 }
 
 // What the repair of the work folder has to tell goes to stderr, one notice a line.
@@ -126,8 +128,8 @@ int runExport(const Command& command, std::ostream& out, std::ostream& err) {
     exporter::ExportOptions options;
     options.limits = command.limits;
     options.notice = noticesTo(err);
-    const auto outcome =
-        exporter::runExport(data::pathFromUtf8(command.operand), data::resolveWorkFolder(command.workFolder), options);
+    const auto outcome = exporter::runExport(data::pathFromUtf8(command.operand),
+                                             data::resolveWorkFolder(command.workFolder), options);
     if (outcome == exporter::ExportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;
@@ -139,8 +141,8 @@ int runExport(const Command& command, std::ostream& out, std::ostream& err) {
 int runImport(const Command& command, std::ostream& out, std::ostream& err) {
     const auto workFolder = data::resolveWorkFolder(command.workFolder);
     if (command.report) {
-        if (auto overwritten =
-                importer::reportOverwrites(*command.report, data::pathFromUtf8(command.operand), workFolder)) {
+        if (auto overwritten = importer::reportOverwrites(
+                *command.report, data::pathFromUtf8(command.operand), workFolder)) {
             throw UsageError{
                 "el informe de --report no puede escribirse encima de lo que la "
                 "importación lee o escribe: " +
@@ -153,7 +155,8 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err) {
     options.reportFile = command.report;
     options.limits = command.limits;
     options.notice = noticesTo(err);
-    const auto result = importer::runImport(data::pathFromUtf8(command.operand), workFolder, options);
+    const auto result =
+        importer::runImport(data::pathFromUtf8(command.operand), workFolder, options);
     if (result.outcome == importer::ImportOutcome::MissingDocument) {
         err << kMissingMessage << '\n';
         return kMissingDocument;
@@ -204,7 +207,7 @@ int runDump(const Command& command, std::ostream& out, std::ostream& err) {
         noticesTo(err)(notice);
     }
     data::DbfTable table(target);
-    table.open(data::OpenMode::Shared);
+    table.open(data::OpenMode::ReadOnly);
     writeCsv(table, out);
     requireOutput(out);
     table.close();

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <system_error>
 
 namespace thq::data::dbf {
@@ -87,7 +90,13 @@ Layout parseFileHeader(std::span<const std::uint8_t> first32, std::uint64_t file
     }
     Layout layout;
     layout.version = first32[0];
+    // dBase 7 (0x04, and 0x8C with memo) has a longer header and 48-byte field descriptors:
+    // read as dBase III it would give nonsense fields, so it is refused by name.
+    if (layout.version == 0x04 || layout.version == 0x8C) {
+        problem("dBase 7 no admitido: guarde la tabla como dBase III, dBase IV o Visual FoxPro");
+    }
     if (!knownVersion(layout.version)) problem("no es una tabla dBase");
+    layout.languageDriver = first32[29];
     layout.recordCount = readU32(first32.data() + 4);
     layout.headerLength = readU16(first32.data() + 8);
     layout.recordLength = readU16(first32.data() + 10);
@@ -133,10 +142,17 @@ void parseDescriptors(std::span<const std::uint8_t> header, Layout& layout) {
         field.decimals = d[17];
         if (field.width == 0)
             problem("archivo dañado: el campo " + inQuotes(field.name) + " tiene ancho cero");
-        if (field.type == 'I' && field.width != 4) {
-            problem("archivo dañado: el campo " + inQuotes(field.name) +
-                    " de tipo I no tiene ancho 4");
+        // Binary fields have one width; any other would read past the field.
+        const int binaryWidth = field.type == 'I'                                     ? 4
+                                : field.type == 'Y'                                   ? 8
+                                : field.type == 'B' && isVisualFoxPro(layout.version) ? 8
+                                                                                      : 0;
+        if (binaryWidth != 0 && field.width != binaryWidth) {
+            problem("archivo dañado: el campo " + inQuotes(field.name) + " de tipo " +
+                    std::string(1, field.type) + " no tiene ancho " + std::to_string(binaryWidth));
         }
+        // Visual FoxPro marks its own bookkeeping fields (the null flags) as system fields.
+        field.system = isVisualFoxPro(layout.version) && (d[18] & 0x01) != 0;
         layout.offsets.push_back(recordBytes - 1);
         recordBytes += static_cast<std::size_t>(field.width);
         layout.fields.push_back(std::move(field));
@@ -255,6 +271,133 @@ std::string numberText(std::string_view raw) {
         if (error == std::errc{}) return std::string(buffer.data(), end);
     }
     return std::string(s);
+}
+
+bool isVisualFoxPro(std::uint8_t version) {
+    return version == 0x30 || version == 0x31 || version == 0x32;
+}
+
+bool hasFoxProMemo(std::uint8_t version) {
+    return isVisualFoxPro(version) || version == 0xF5 || version == 0xFB;
+}
+
+bool isTextMemo(const FieldInfo& field) { return field.type == 'M'; }
+
+std::optional<std::string> unreadableType(const FieldInfo& field, std::uint8_t version) {
+    switch (field.type) {
+        case 'C':
+        case 'N':
+        case 'F':
+        case 'L':
+        case 'D':
+        case 'I':
+        case 'Y':
+        case 'M':
+            return std::nullopt;
+        case 'B':
+            if (isVisualFoxPro(version)) return std::nullopt;
+            return "memo binario";
+        case 'G':
+            return "objeto OLE";
+        case 'P':
+            return "imagen";
+        case 'W':
+            return "blob";
+        case 'T':
+            return "fecha y hora";
+        case 'V':
+            return "varchar";
+        case 'Q':
+            return "varbinary";
+        case '0':
+            return "indicadores de nulos";
+        case '@':
+            return "marca de tiempo";
+        case '+':
+            return "autoincremento";
+        case 'O':
+            return "doble de dBase 7";
+        default:
+            return "desconocido";
+    }
+}
+
+std::optional<double> binaryNumber(const FieldInfo& field, std::string_view raw) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(raw.data());
+    switch (field.type) {
+        case 'I':
+            if (raw.size() < 4) return std::nullopt;
+            return static_cast<std::int32_t>(readU32(p));
+        case 'Y': {
+            if (raw.size() < 8) return std::nullopt;
+            const std::uint64_t bits = readU32(p) | static_cast<std::uint64_t>(readU32(p + 4))
+                                                        << 32;
+            return static_cast<double>(static_cast<std::int64_t>(bits)) / 10000.0;
+        }
+        case 'B': {
+            if (raw.size() < 8) return std::nullopt;
+            const std::uint64_t bits = readU32(p) | static_cast<std::uint64_t>(readU32(p + 4))
+                                                        << 32;
+            const double value = std::bit_cast<double>(bits);
+            if (!std::isfinite(value)) return std::nullopt;
+            return value;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string currencyText(std::string_view raw) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(raw.data());
+    const std::uint64_t bits = readU32(p) | static_cast<std::uint64_t>(readU32(p + 4)) << 32;
+    const auto value = static_cast<std::int64_t>(bits);
+    // The magnitude as unsigned, so that the most negative value has one too.
+    const std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    std::string out = value < 0 ? "-" : "";
+    out += std::to_string(magnitude / 10000);
+    std::string fraction = std::to_string(magnitude % 10000);
+    fraction.insert(0, 4 - fraction.size(), '0');
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    if (!fraction.empty()) out += "." + fraction;
+    return out;
+}
+
+std::string doubleText(double value) {
+    if (value == 0) value = 0;  // no "-0"
+    std::array<char, 400> buffer{};
+    auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::fixed);
+    return error == std::errc{} ? std::string(buffer.data(), end) : std::string();
+}
+
+std::optional<std::string> encodeBinaryNumber(const FieldInfo& field, double value) {
+    std::uint64_t bits = 0;
+    std::size_t size = 8;
+    if (field.type == 'I') {
+        const double rounded = std::nearbyint(value);
+        if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
+              rounded <= std::numeric_limits<std::int32_t>::max())) {
+            return std::nullopt;
+        }
+        bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(rounded));
+        size = 4;
+    } else if (field.type == 'Y') {
+        const double units = std::nearbyint(value * 10000.0);
+        // 2^63 is exactly representable; anything from there on does not fit.
+        if (!(units >= -9223372036854775808.0 && units < 9223372036854775808.0)) {
+            return std::nullopt;
+        }
+        bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(units));
+    } else if (field.type == 'B') {
+        if (!std::isfinite(value)) return std::nullopt;
+        bits = std::bit_cast<std::uint64_t>(value);
+    } else {
+        return std::nullopt;
+    }
+    std::string out(size, '\0');
+    for (std::size_t b = 0; b < size; ++b) out[b] = static_cast<char>((bits >> (8 * b)) & 0xFF);
+    return out;
 }
 
 std::string_view trimTrailing(std::string_view raw) {

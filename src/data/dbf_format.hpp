@@ -20,12 +20,14 @@ inline constexpr char kEndOfFile = 0x1A;
 inline constexpr char kLiveFlag = ' ';
 inline constexpr char kDeletedFlag = '*';
 inline constexpr std::uint8_t kVersionDbase3 = 0x03;
+inline constexpr std::uint8_t kVersionDbase3Memo = 0x83;
 inline constexpr std::uint8_t kCodePageWindows1252 = 0x57;
 inline constexpr std::size_t kMaxFieldNameLength = 10;
 
 // What the header of a table says, checked against itself and the file's size.
 struct Layout {
     std::uint8_t version = kVersionDbase3;
+    std::uint8_t languageDriver = 0;  // byte 29: the code page of the texts
     std::uint32_t recordCount = 0;
     std::uint16_t headerLength = 0;
     std::uint16_t recordLength = 0;
@@ -38,8 +40,9 @@ struct FormatProblem {
     std::string message;
 };
 
-// The first 32 bytes: version, record count, header and record lengths. `fileSize` is the
-// whole file's size. Throws FormatProblem.
+// The first 32 bytes: version, language driver, record count, header and record lengths.
+// `fileSize` is the whole file's size. Throws FormatProblem (also for dBase 7 tables, whose
+// header has another layout).
 Layout parseFileHeader(std::span<const std::uint8_t> first32, std::uint64_t fileSize);
 // The field descriptors of the header (the whole header, layout.headerLength bytes). Fills
 // layout.fields and layout.offsets; throws FormatProblem.
@@ -68,6 +71,26 @@ std::string numberText(std::string_view raw);
 
 // A text field's value as read back: without trailing blanks and NUL padding.
 std::string_view trimTrailing(std::string_view raw);
+
+// Visual FoxPro tables (their B fields are 8-byte doubles and their fields carry flags).
+bool isVisualFoxPro(std::uint8_t version);
+// FoxPro and Visual FoxPro keep memos in an .FPT file; the dBase family in a .DBT file.
+bool hasFoxProMemo(std::uint8_t version);
+// Memo fields hold text in a memo file, found through the block number in the record.
+bool isTextMemo(const FieldInfo& field);
+// Why a field of this type cannot be read as text or number ("objeto OLE", ...); nothing
+// when it can (C, N, F, L, D, I, Y, Visual FoxPro's B and the text memo M).
+std::optional<std::string> unreadableType(const FieldInfo& field, std::uint8_t version);
+
+// The value of a binary numeric field (I, Y, Visual FoxPro's B) from its bytes; nothing when
+// it is not a finite number.
+std::optional<double> binaryNumber(const FieldInfo& field, std::string_view raw);
+// The decimal text of a currency field (Y): "12.5", "-3", "0.0001".
+std::string currencyText(std::string_view raw);
+// A double's shortest decimal text without exponent ("3", "2.5", "100000000000000000000").
+std::string doubleText(double value);
+// The bytes of a binary numeric field for a value; nothing when the value does not fit.
+std::optional<std::string> encodeBinaryNumber(const FieldInfo& field, double value);
 
 // Case-insensitive comparison of ASCII field names.
 bool sameFieldName(std::string_view a, std::string_view b);

@@ -1,5 +1,6 @@
 #include "data/dbf_table.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -8,9 +9,11 @@
 #include <system_error>
 #include <utility>
 
+#include "data/code_pages.hpp"
 #include "data/dbf_format.hpp"
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
+#include "data/text.hpp"
 
 namespace thq::data {
 namespace {
@@ -25,6 +28,27 @@ std::string shortest(double value) {
 }
 
 bool isNumericType(char type) { return type == 'N' || type == 'F'; }
+
+// Fields held in binary: I (32-bit integer), Y (currency) and Visual FoxPro's B (double).
+bool isBinaryNumber(const FieldInfo& field, std::uint8_t version) {
+    return field.type == 'I' || field.type == 'Y' ||
+           (field.type == 'B' && dbf::isVisualFoxPro(version));
+}
+
+// The type letter for a message: the letter itself, or its byte when it is no letter.
+std::string typeLetter(char type) {
+    const auto code = static_cast<unsigned char>(type);
+    if (code > 32 && code < 127) return std::string(1, type);
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[code >> 4] + digits[code & 0xF];
+}
+
+std::uint32_t readU32BigEndian(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
+}
+
+enum class Charset { Cp1252, Utf8 };
 
 // The logical value of a field's byte: 'T', 'F' or 0 when unset.
 char logicalOf(char raw) {
@@ -94,8 +118,16 @@ struct DbfTable::Impl {
 
     platform::File file;
     bool isOpen = false;
+    bool readOnly = false;
     bool dirty = false;
     dbf::Layout layout;
+    text::CodePage codePage;
+    std::function<void(const LossyText&)> lossyListener;
+
+    // The memo file (.DBT or .FPT), opened at the first memo read.
+    mutable platform::File memo;
+    mutable std::uint64_t memoSize = 0;
+    mutable std::uint32_t memoBlockSize = 0;
     std::string data;  // the records, recordCount * recordLength bytes
     std::size_t liveCount = 0;
 
@@ -153,38 +185,191 @@ struct DbfTable::Impl {
         return record(current);
     }
 
-    std::string textOf(std::string_view rec, std::size_t field) const {
+    void requireReadableAt(std::size_t field) const {
         const FieldInfo& info = layout.fields[field];
+        if (auto why = dbf::unreadableType(info, layout.version)) {
+            fail("el campo " + inQuotes(info.name) + " es de tipo " + typeLetter(info.type) + " (" +
+                 *why + "), que no se puede leer");
+        }
+    }
+
+    // The memo file beside the table: same name, .DBT (dBase) or .FPT (FoxPro), its
+    // extension in the letter case of the table's own, else in the other.
+    std::filesystem::path memoPath() const {
+        const bool fox = dbf::hasFoxProMemo(layout.version);
+        const std::string extension = path.extension().string();
+        const bool lower = !extension.empty() && extension.back() >= 'a' && extension.back() <= 'z';
+        const std::string upperName = fox ? ".FPT" : ".DBT";
+        const std::string lowerName = fox ? ".fpt" : ".dbt";
+        auto first = path;
+        first.replace_extension(lower ? lowerName : upperName);
+        if (platform::fileExists(first)) return first;
+        auto second = path;
+        second.replace_extension(lower ? upperName : lowerName);
+        if (platform::fileExists(second)) return second;
+        return first;
+    }
+
+    [[noreturn]] void failMemo(const std::string& problem) const {
+        throw Error(fileMessage(platform::displayPath(memo.path()), problem));
+    }
+
+    void openMemo() const {
+        if (memo.isOpen()) return;
+        const auto memoFile = memoPath();
+        if (!platform::fileExists(memoFile)) {
+            fail("falta el archivo de memos " + platform::displayPath(memoFile.filename()));
+        }
+        memo = platform::File::open(memoFile, platform::OpenIntent::ReadOnly,
+                                    platform::ShareMode::NoWriters);
+        memoSize = memo.size();
+        std::uint8_t header[24] = {};
+        const std::size_t got = memo.readAt(0, header, sizeof header);
+        if (dbf::hasFoxProMemo(layout.version)) {
+            memoBlockSize = got >= 8 ? static_cast<std::uint32_t>(header[6] << 8 | header[7]) : 0;
+        } else if (layout.version == dbf::kVersionDbase3Memo) {
+            memoBlockSize = 512;  // dBase III memos have no block size of their own
+        } else {
+            memoBlockSize = got >= 22 ? dbf::readU16(header + 20) : 0;
+            if (memoBlockSize == 0) memoBlockSize = 512;
+        }
+        if (memoBlockSize == 0) failMemo("archivo de memos dañado: el tamaño de bloque es cero");
+    }
+
+    // The memo a memo field points to, as the bytes of its text.
+    std::string memoBytes(std::string_view raw, const FieldInfo& info) const {
+        std::uint64_t block = 0;
+        if (info.width == 4) {  // Visual FoxPro: a binary block number
+            block = dbf::readU32(reinterpret_cast<const std::uint8_t*>(raw.data()));
+        } else {
+            std::string_view digits = dbf::trimTrailing(raw);
+            while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
+            for (char c : digits) {
+                if (c < '0' || c > '9') {
+                    fail("el campo " + inQuotes(info.name) +
+                         " no tiene un número de bloque de memo válido: '" + std::string(digits) +
+                         "'");
+                }
+                block = block * 10 + static_cast<std::uint64_t>(c - '0');
+                if (block > 0xFFFFFFFFu) break;
+            }
+        }
+        if (block == 0) return {};
+        openMemo();
+        const std::uint64_t offset = block * memoBlockSize;
+        if (block > 0xFFFFFFFFu || offset >= memoSize) {
+            failMemo("archivo de memos dañado: el bloque " + std::to_string(block) + " del campo " +
+                     inQuotes(info.name) + " no está en el archivo");
+        }
+        std::uint8_t head[8] = {};
+        const std::size_t headSize = memo.readAt(offset, head, sizeof head);
+        std::uint64_t start = offset;
+        std::uint64_t length = 0;
+        const bool dbase4 =
+            headSize == 8 && head[0] == 0xFF && head[1] == 0xFF && head[2] == 0x08 && head[3] == 0;
+        if ((dbf::hasFoxProMemo(layout.version) || dbase4) && headSize < 8) {
+            failMemo("archivo de memos dañado: el bloque " + std::to_string(block) + " del campo " +
+                     inQuotes(info.name) + " está cortado");
+        }
+        if (dbf::hasFoxProMemo(layout.version)) {
+            start = offset + 8;
+            length = readU32BigEndian(head + 4);
+        } else if (dbase4) {
+            // dBase IV: the length counts the eight bytes of the block's head.
+            start = offset + 8;
+            const std::uint32_t total = dbf::readU32(head + 4);
+            length = total >= 8 ? total - 8 : 0;
+        } else {
+            // dBase III: the text runs to its end mark (0x1A) or to the end of the file.
+            std::string text;
+            char chunk[512];
+            for (std::uint64_t at = offset; at < memoSize;) {
+                const std::size_t got = memo.readAt(at, chunk, sizeof chunk);
+                if (got == 0) break;
+                const std::string_view part(chunk, got);
+                const std::size_t end = part.find(dbf::kEndOfFile);
+                text.append(part.substr(0, end));
+                if (end != std::string_view::npos) break;
+                at += got;
+            }
+            return text;
+        }
+        if (length > memoSize - start) {
+            failMemo("archivo de memos dañado: el memo del bloque " + std::to_string(block) +
+                     " del campo " + inQuotes(info.name) + " no cabe en el archivo");
+        }
+        std::string text(static_cast<std::size_t>(length), '\0');
+        if (memo.readAt(start, text.data(), text.size()) != text.size()) {
+            failMemo("archivo de memos dañado: el memo del bloque " + std::to_string(block) +
+                     " no cabe en el archivo");
+        }
+        return text;
+    }
+
+    // A text or memo field's bytes in the table's code page, converted. `notify` tells the
+    // listener of characters Windows-1252 lacks (a read by the caller, not a filter's).
+    std::string convertText(std::string_view bytes, std::size_t field, Charset out,
+                            bool notify) const {
+        if (out == Charset::Utf8) return codePage.toUtf8(bytes);
+        bool lost = false;
+        std::string converted = codePage.toCp1252(bytes, lost);
+        if (lost && notify && lossyListener) {
+            lossyListener(LossyText{atEof || pending ? layout.recordCount : current,
+                                    layout.fields[field].name, codePage.toUtf8(bytes), converted});
+        }
+        return converted;
+    }
+
+    std::string textOf(std::string_view rec, std::size_t field, Charset out = Charset::Cp1252,
+                       bool notify = false) const {
+        const FieldInfo& info = layout.fields[field];
+        requireReadableAt(field);
         std::string_view raw = fieldBytes(rec, layout, field);
+        if (isBinaryNumber(info, layout.version)) {
+            if (info.type == 'Y') return dbf::currencyText(raw);
+            if (info.type == 'I') return std::to_string(readI32(raw));
+            auto value = dbf::binaryNumber(info, raw);
+            if (!value) fail("el campo " + inQuotes(info.name) + " no tiene un número válido");
+            return dbf::doubleText(*value);
+        }
         switch (info.type) {
             case 'N':
             case 'F':
                 return dbf::numberText(raw);
-            case 'I':
-                return std::to_string(readI32(raw));
             case 'L': {
                 char value = logicalOf(raw[0]);
                 return value == 0 ? std::string() : std::string(1, value);
             }
             case 'D':
                 return dbf::trimTrailing(raw).empty() ? std::string() : std::string(raw);
+            case 'M':
+                return convertText(memoBytes(raw, info), field, out, notify);
             default:
-                return std::string(dbf::trimTrailing(raw));
+                return convertText(dbf::trimTrailing(raw), field, out, notify);
         }
     }
 
     // The numeric value of a field; nothing when it is empty.
     std::optional<double> numberOf(std::string_view rec, std::size_t field) const {
         const FieldInfo& info = layout.fields[field];
+        requireReadableAt(field);
         std::string_view raw = fieldBytes(rec, layout, field);
-        if (info.type == 'I') return readI32(raw);
+        if (isBinaryNumber(info, layout.version)) {
+            auto value = dbf::binaryNumber(info, raw);
+            if (!value) fail("el campo " + inQuotes(info.name) + " no tiene un número válido");
+            return value;
+        }
+        if (dbf::isTextMemo(info)) fail("el campo " + inQuotes(info.name) + " no es numérico");
         if (dbf::trimTrailing(raw).find_first_not_of(' ') == std::string_view::npos) {
             return std::nullopt;
         }
         auto value = dbf::parseNumber(raw);
         if (!value) {
-            fail("el campo " + inQuotes(info.name) + " no tiene un número válido: '" +
-                 std::string(dbf::trimTrailing(raw)) + "'");
+            // Only blanks are trimmed: a control character is part of what is shown.
+            std::string_view shown = dbf::trimTrailing(raw);
+            shown.remove_prefix(std::min(shown.find_first_not_of(' '), shown.size()));
+            fail("el campo " + inQuotes(info.name) + " no tiene un número válido: " +
+                 text::quoted(convertText(shown, field, Charset::Utf8, false)));
         }
         return value;
     }
@@ -223,14 +408,12 @@ struct DbfTable::Impl {
     void setNumberAt(std::size_t field, double value) {
         const FieldInfo& info = layout.fields[field];
         char* target = pendingRecord.data() + 1 + layout.offsets[field];
-        if (info.type == 'I') {
-            double rounded = std::nearbyint(value);
-            if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
-                  rounded <= std::numeric_limits<std::int32_t>::max())) {
+        if (isBinaryNumber(info, layout.version)) {
+            auto bytes = dbf::encodeBinaryNumber(info, value);
+            if (!bytes) {
                 fail("el valor " + shortest(value) + " no cabe en el campo " + inQuotes(info.name));
             }
-            auto bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(rounded));
-            for (int b = 0; b < 4; ++b) target[b] = static_cast<char>((bits >> (8 * b)) & 0xFF);
+            std::memcpy(target, bytes->data(), bytes->size());
         } else if (isNumericType(info.type)) {
             auto text = dbf::formatNumber(value, info.width, info.decimals);
             if (!text) {
@@ -276,13 +459,25 @@ struct DbfTable::Impl {
     void load(OpenMode mode) {
         if (!platform::fileExists(path)) {
             auto parent = path.parent_path();
-            if (!parent.empty() && !platform::isDirectory(parent)) fail("la carpeta no existe");
+            if (!parent.empty() && !platform::isDirectory(parent)) {
+                if (platform::pathExists(parent)) {
+                    fail(platform::displayPath(parent) + " es un archivo, no una carpeta");
+                }
+                fail("la carpeta no existe");
+            }
             if (platform::isDirectory(path)) fail("es una carpeta, no una tabla");
+            // A pipe, a device or a socket: opening it for reading could wait for ever.
+            if (platform::pathExists(path)) {
+                fail("no es un archivo normal (es una tubería, un dispositivo o un socket)");
+            }
             fail("la tabla no existe");
         }
-        file = platform::File::open(path, platform::OpenIntent::ReadWrite,
-                                    mode == OpenMode::Exclusive ? platform::ShareMode::Exclusive
-                                                                : platform::ShareMode::Shared);
+        readOnly = mode == OpenMode::ReadOnly;
+        file = platform::File::open(
+            path, readOnly ? platform::OpenIntent::ReadOnly : platform::OpenIntent::ReadWrite,
+            mode == OpenMode::Exclusive  ? platform::ShareMode::Exclusive
+            : mode == OpenMode::ReadOnly ? platform::ShareMode::NoWriters
+                                         : platform::ShareMode::Shared);
         const std::uint64_t size = file.size();
         std::uint8_t first[dbf::kFileHeaderSize] = {};
         std::size_t got = file.readAt(0, first, sizeof first);
@@ -295,6 +490,14 @@ struct DbfTable::Impl {
             dbf::parseDescriptors(header, layout);
         } catch (const dbf::FormatProblem& problem) {
             fail(problem.message);
+        }
+        codePage = text::CodePage::ofLanguageDriver(layout.languageDriver);
+        if (!codePage.supported()) {
+            fail("la tabla está en la página de códigos " + codePage.name() + ", que no se admite");
+        }
+        for (auto& field : layout.fields) {
+            bool lost = false;
+            field.name = codePage.toCp1252(field.name, lost);
         }
         // parseFileHeader checked that the records fit in the file.
         data.assign(static_cast<std::size_t>(layout.recordCount) * layout.recordLength, '\0');
@@ -317,6 +520,9 @@ struct DbfTable::Impl {
         dirty = false;
         atEof = true;
         file.close();
+        memo.close();
+        memoSize = 0;
+        memoBlockSize = 0;
         data.clear();
         data.shrink_to_fit();
         layout = {};
@@ -398,14 +604,30 @@ bool DbfTable::hasField(std::string_view name) const {
     return false;
 }
 
+int DbfTable::codePage() const {
+    impl_->requireOpen();
+    return impl_->codePage.number();
+}
+
+void DbfTable::requireReadable(std::string_view field) const {
+    impl_->requireReadableAt(impl_->fieldIndex(field));
+}
+
+void DbfTable::setLossyTextListener(std::function<void(const LossyText&)> listener) {
+    impl_->lossyListener = std::move(listener);
+}
+
 void DbfTable::append() {
     impl_->requireOpen();
+    if (impl_->readOnly) impl_->fail("la tabla está abierta solo para lectura");
     impl_->postIfPending();
     impl_->pendingRecord.assign(impl_->layout.recordLength, ' ');
-    // Blank is the empty value of every type but I, whose empty value is 0.
+    // Blank is the empty value of every type but the binary ones, whose empty value is 0.
     for (std::size_t i = 0; i < impl_->layout.fields.size(); ++i) {
-        if (impl_->layout.fields[i].type == 'I') {
-            std::memset(impl_->pendingRecord.data() + 1 + impl_->layout.offsets[i], 0, 4);
+        const FieldInfo& info = impl_->layout.fields[i];
+        if (isBinaryNumber(info, impl_->layout.version)) {
+            std::memset(impl_->pendingRecord.data() + 1 + impl_->layout.offsets[i], 0,
+                        static_cast<std::size_t>(info.width));
         }
     }
     impl_->pendingNumbers.assign(impl_->layout.fields.size(), std::nullopt);
@@ -416,17 +638,18 @@ void DbfTable::setText(std::string_view field, std::string_view cp1252) {
     impl_->requirePending();
     std::size_t index = impl_->fieldIndex(field);
     const FieldInfo& info = impl_->layout.fields[index];
-    if (isNumericType(info.type) || info.type == 'I') {
+    const bool binary = isBinaryNumber(info, impl_->layout.version);
+    if (isNumericType(info.type) || binary) {
         if (dbf::trimTrailing(cp1252).find_first_not_of(' ') == std::string_view::npos) {
             std::memset(impl_->pendingRecord.data() + 1 + impl_->layout.offsets[index],
-                        info.type == 'I' ? 0 : ' ', static_cast<std::size_t>(info.width));
+                        binary ? 0 : ' ', static_cast<std::size_t>(info.width));
             impl_->pendingNumbers[index].reset();
             return;
         }
         auto value = dbf::parseNumber(cp1252);
         if (!value) {
-            impl_->fail("el valor '" + std::string(cp1252) + "' no es un número para el campo " +
-                        inQuotes(info.name));
+            impl_->fail("el valor '" + text::cp1252ToUtf8(cp1252) +
+                        "' no es un número para el campo " + inQuotes(info.name));
         }
         impl_->setNumberAt(index, *value);
         return;
@@ -434,15 +657,20 @@ void DbfTable::setText(std::string_view field, std::string_view cp1252) {
     if (info.type == 'L') {
         char value = cp1252.empty() ? ' ' : logicalOf(cp1252[0]);
         if (value == 0 || cp1252.size() > 1) {
-            impl_->fail("el valor '" + std::string(cp1252) + "' no es lógico para el campo " +
-                        inQuotes(info.name));
+            impl_->fail("el valor '" + text::cp1252ToUtf8(cp1252) +
+                        "' no es lógico para el campo " + inQuotes(info.name));
         }
         impl_->pendingRecord[1 + impl_->layout.offsets[index]] = value;
         return;
     }
-    // Texts are cut to the field's width and padded with blanks.
+    if (info.type != 'C' && info.type != 'D') {
+        impl_->fail("el campo " + inQuotes(info.name) + " es de tipo " + typeLetter(info.type) +
+                    ", que no se puede escribir");
+    }
+    // Texts are stored in the table's code page, cut to the field's width and padded with
+    // blanks.
     auto width = static_cast<std::size_t>(info.width);
-    std::string_view value = cp1252.substr(0, std::min(width, cp1252.size()));
+    const std::string value = impl_->codePage.fromCp1252(cp1252, width);
     char* target = impl_->pendingRecord.data() + 1 + impl_->layout.offsets[index];
     std::memcpy(target, value.data(), value.size());
     std::memset(target + value.size(), ' ', width - value.size());
@@ -484,18 +712,6 @@ void DbfTable::next() {
     if (!impl_->atEof) impl_->moveFrom(impl_->current + 1);
 }
 
-void DbfTable::moveTo(std::size_t recordNumber) {
-    impl_->requireOpen();
-    impl_->postIfPending();
-    if (recordNumber < impl_->layout.recordCount && impl_->passes(recordNumber)) {
-        impl_->current = recordNumber;
-        impl_->atEof = false;
-    } else {
-        impl_->current = impl_->layout.recordCount;
-        impl_->atEof = true;
-    }
-}
-
 bool DbfTable::eof() const {
     impl_->requireOpen();
     return impl_->atEof && !impl_->pending;
@@ -507,16 +723,34 @@ std::size_t DbfTable::currentRecordNumber() const {
     return impl_->current;
 }
 
+void DbfTable::goTo(std::size_t recordNumber) {
+    impl_->requireOpen();
+    impl_->postIfPending();
+    if (recordNumber >= impl_->layout.recordCount || !impl_->isLive(recordNumber)) {
+        impl_->fail("no hay registro " + std::to_string(recordNumber + 1));
+    }
+    impl_->current = recordNumber;
+    impl_->atEof = false;
+}
+
 std::string DbfTable::text(std::string_view field) const {
     std::size_t index = impl_->fieldIndex(field);
-    return impl_->textOf(impl_->currentRecord(), index);
+    return impl_->textOf(impl_->currentRecord(), index, Charset::Cp1252, true);
+}
+
+std::string DbfTable::textUtf8(std::string_view field) const {
+    std::size_t index = impl_->fieldIndex(field);
+    return impl_->textOf(impl_->currentRecord(), index, Charset::Utf8);
 }
 
 std::int32_t DbfTable::integer(std::string_view field) const {
     std::size_t index = impl_->fieldIndex(field);
     const FieldInfo& info = impl_->layout.fields[index];
     std::string_view rec = impl_->currentRecord();
-    if (info.type == 'I') return readI32(Impl::fieldBytes(rec, impl_->layout, index));
+    if (info.type == 'I') {
+        impl_->requireReadableAt(index);
+        return readI32(Impl::fieldBytes(rec, impl_->layout, index));
+    }
     double value = impl_->numberOf(rec, index).value_or(0.0);
     double rounded = std::nearbyint(value);  // to nearest, ties to even
     if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&

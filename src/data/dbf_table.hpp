@@ -2,11 +2,14 @@
 // dBase work tables: our own engine for .DBF files.
 //
 // Writes dBase III+ tables (version byte 0x03, Windows-1252 code-page byte 0x57) that any
-// dBase reader opens; reads dBase III/IV tables written by other programs (the timetable
-// program's SOLUC carries a production-index flag; the index itself is never read).
-// Texts are Windows-1252 bytes. Every failure throws thq::Error naming the file.
+// dBase reader opens; reads dBase III/IV, FoxPro and Visual FoxPro tables written by other
+// programs (the timetable program's SOLUC carries a production-index flag; the index itself
+// is never read). Texts cross this interface as Windows-1252 bytes: a table in another code
+// page (its header's language driver says which) is converted when read and written.
+// Every failure throws thq::Error naming the file.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,11 +33,23 @@ struct FieldInfo {
     char type = 'C';  // the dBase type letter: C, N, F, L, D, I, ...
     int width = 0;
     int decimals = 0;
+    bool system = false;  // a Visual FoxPro bookkeeping field (_NullFlags), not user data
+};
+
+// A text read from a table that had characters Windows-1252 lacks: they read as '?'.
+struct LossyText {
+    std::size_t recordNumber = 0;  // physical, from 0
+    std::string field;
+    std::string original;  // the text as the table holds it, as UTF-8
+    std::string read;      // what the read gave (Windows-1252)
 };
 
 enum class OpenMode {
     Shared,     // a builder's own table object
     Exclusive,  // a table component: no one else may hold the table meanwhile
+    // Reading only, with read access alone (a read-only file, share or mount will do):
+    // others may read the table too, no one may write it meanwhile.
+    ReadOnly,
 };
 
 class DbfTable {
@@ -58,9 +73,16 @@ public:
     void close();
     bool isOpen() const noexcept;
 
-    // Fields of the open table, in file order.
+    // Fields of the open table, in file order (names as Windows-1252).
     const std::vector<FieldInfo>& fields() const;
     bool hasField(std::string_view name) const;
+    // The code page of the table's texts: its language-driver number (850, 1252...).
+    int codePage() const;
+    // Throws, naming the table, the field and its type, when the field's type is one this
+    // engine cannot read (an OLE object, a Visual FoxPro date-time...).
+    void requireReadable(std::string_view field) const;
+    // Told of every text() whose characters Windows-1252 lacks.
+    void setLossyTextListener(std::function<void(const LossyText&)> listener);
 
     // Writing: append starts a new blank record at the end; set* fill it by field name
     // (texts are cut to the field's width); post writes it to the file, where it is when
@@ -79,15 +101,19 @@ public:
     bool eof() const;
     // 0-based physical record number of the current record (for diagnostics).
     std::size_t currentRecordNumber() const;
-    // Makes the record with this physical number current, for reading again a record that a
-    // scan found; a number past the last record, or a record that a scan would not visit,
-    // leaves the table at its end.
-    void moveTo(std::size_t recordNumber);
+    // Makes a record the current one by its physical number (as currentRecordNumber gives
+    // it). A record marked deleted, or one past the end, is an error.
+    void goTo(std::size_t recordNumber);
 
-    // Reading the current record. text(): text fields without trailing blanks, numbers in
-    // their shortest decimal form (a whole number without separator), logicals "T"/"F",
-    // other types as their raw text. integer(): rounded half to even. Empty gives "" / 0.
+    // Reading the current record. text(): text fields without trailing blanks, memo fields
+    // with the text of their memo, numbers (N, F, I, Y and Visual FoxPro's B) in their
+    // shortest decimal form (a whole number without separator), logicals "T"/"F", dates as
+    // stored (YYYYMMDD). integer(): rounded half to even. Empty gives "" / 0. A type this
+    // engine cannot read throws (see requireReadable).
     std::string text(std::string_view field) const;
+    // As text(), in UTF-8 and exactly as the table holds it, also where Windows-1252 lacks
+    // a character (for showing a table).
+    std::string textUtf8(std::string_view field) const;
     std::int32_t integer(std::string_view field) const;
     double number(std::string_view field) const;
 

@@ -17,8 +17,14 @@ enum class ShareMode {
     // As Exclusive, but the holder may still move the file to another name while it holds
     // it (the export holds the old tables so while it moves them aside).
     ExclusiveMovable,
+    // A reader's hold: others may read too, no one may write while it is held. It needs no
+    // write access, so it works on a read-only file (POSIX: a read lock; Windows: a handle
+    // that shares reading only).
+    NoWriters,
 };
 
+// A read-only open takes a reader's hold (Shared or NoWriters): a POSIX write lock needs a
+// file open for writing.
 enum class OpenIntent { ReadOnly, ReadWrite };
 
 // An open file. Errors throw thq::Error naming the file and the operation.
@@ -54,6 +60,8 @@ private:
 };
 
 bool fileExists(const std::filesystem::path& path);  // a regular file (not a folder)
+// Anything at all of that name: a file, a folder, a device, a pipe...
+bool pathExists(const std::filesystem::path& path);
 bool isDirectory(const std::filesystem::path& path);
 // Deletes a file; a failure is not reported (returns false).
 bool removeFileQuietly(const std::filesystem::path& path);

@@ -65,8 +65,9 @@ bool folderExists(const std::filesystem::path& path) {
 bool lockShareMode(int descriptor, ShareMode share, const std::filesystem::path& path) {
 #ifdef F_OFD_SETLK
     struct flock lock {};
-    // A rename never conflicts with a lock here, so a movable hold is an exclusive one.
-    lock.l_type = share == ShareMode::Shared ? F_RDLCK : F_WRLCK;
+    // A rename never conflicts with a lock here, so a movable hold is an exclusive one; a
+    // reader's hold is a read lock, which conflicts with every write lock.
+    lock.l_type = share == ShareMode::Shared || share == ShareMode::NoWriters ? F_RDLCK : F_WRLCK;
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;
     lock.l_len = 0;  // the whole file, however it grows
@@ -79,7 +80,8 @@ bool lockShareMode(int descriptor, ShareMode share, const std::filesystem::path&
     return true;
 #else
     // flock() locks also belong to the open file on the BSDs and macOS.
-    int operation = (share == ShareMode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    const bool reader = share == ShareMode::Shared || share == ShareMode::NoWriters;
+    int operation = (reader ? LOCK_SH : LOCK_EX) | LOCK_NB;
     while (::flock(descriptor, operation) != 0) {
         if (errno == EINTR) continue;
         if (errno == EWOULDBLOCK) return false;
@@ -142,7 +144,9 @@ File& File::operator=(File&& other) noexcept {
 }
 
 File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode share) {
-    int flags = (intent == OpenIntent::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer; it is refused
+    // below as not a regular file, and the flag is cleared again for a file.
+    int flags = (intent == OpenIntent::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
     if (intent == OpenIntent::ReadWrite) {
         if (int error = injectedFault(testing::CallKind::OpenForWrite, path); error != 0)
             failOpen(path, "no se puede abrir", error);
@@ -161,6 +165,10 @@ File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode 
         fail(path, S_ISDIR(info.st_mode) ? "es una carpeta, no un archivo" : "no es un archivo");
     }
     try {
+        const int status = ::fcntl(descriptor, F_GETFL);
+        if (status < 0 || ::fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) != 0) {
+            failErrno(path, "no se puede abrir", errno);
+        }
         if (!lockShareMode(descriptor, share, path)) throw InUseError(displayPath(path));
     } catch (...) {
         closeQuietly(descriptor);
@@ -247,6 +255,11 @@ void File::close() {
 bool fileExists(const std::filesystem::path& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool pathExists(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
 }
 
 bool isDirectory(const std::filesystem::path& path) {

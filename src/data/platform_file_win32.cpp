@@ -122,6 +122,8 @@ DWORD shareFlags(ShareMode share) {
             return 0;
         case ShareMode::ExclusiveMovable:
             return FILE_SHARE_DELETE;  // others may not read or write; the name may change
+        case ShareMode::NoWriters:
+            return FILE_SHARE_READ;  // others may read; no one may open it for writing
         case ShareMode::Shared:
             break;
     }
@@ -194,6 +196,11 @@ File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode 
     HANDLE handle = ::CreateFileW(apiPath(path).c_str(), access, shareFlags(share), nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) failOpen(path, "no se puede abrir", ::GetLastError());
+    // A pipe or a device opens as well, but is no file to read at offsets.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        fail(path, "no es un archivo");
+    }
     File file;
     file.path_ = path;
     file.native_ = nativeOf(handle);
@@ -274,6 +281,10 @@ void File::close() {
 bool fileExists(const std::filesystem::path& path) {
     DWORD attributes = ::GetFileAttributesW(apiPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool pathExists(const std::filesystem::path& path) {
+    return ::GetFileAttributesW(apiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool isDirectory(const std::filesystem::path& path) {

@@ -438,6 +438,42 @@ std::string quoted(std::string_view utf8) {
     return out;
 }
 
+char32_t cp1252CodePoint(unsigned char byte) { return codePointOfByte(byte); }
+
+int cp1252Byte(char32_t codePoint) { return byteOfCodePoint(codePoint); }
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::optional<char32_t> nextUtf8(std::string_view s, std::size_t& i) {
+    const char32_t cp = decodeUtf8(s, i);
+    if (cp == kMalformed) return std::nullopt;
+    return cp;
+}
+
+std::string utf8Characters(std::string_view utf8, std::size_t first, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; n < first && i < utf8.size(); ++n) decodeUtf8(utf8, i);
+    const std::size_t begin = i;
+    for (std::size_t n = 0; n < count && i < utf8.size(); ++n) decodeUtf8(utf8, i);
+    return std::string(utf8.substr(begin, i - begin));
+}
+
 std::string quoteFilterValue(std::string_view value) {
     std::string out;
     out.reserve(value.size() + 2);

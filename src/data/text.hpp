@@ -5,6 +5,7 @@
 // byte strings ("ANSI" texts); the XML layer speaks UTF-8. The conversions below are the
 // only crossing between the two.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,21 @@ bool isValidUtf8(std::string_view s);
 std::string escapeControls(std::string_view utf8);
 // A value quoted for a message: 'value', with its control characters escaped.
 std::string quoted(std::string_view utf8);
+// The character of a Windows-1252 byte. The five bytes the code page leaves undefined (0x81,
+// 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 control of the same number, as Windows' own
+// conversion (MultiByteToWideChar) gives them, so that every byte survives a round trip.
+char32_t cp1252CodePoint(unsigned char byte);
+// The Windows-1252 byte of a character, or -1 when the code page lacks it.
+int cp1252Byte(char32_t codePoint);
+// Appends the UTF-8 form of a code point (at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t codePoint);
+// Decodes the UTF-8 character at s[i] and advances i past it; nothing for a malformed
+// sequence, which i then leaves behind (at least one byte).
+std::optional<char32_t> nextUtf8(std::string_view s, std::size_t& i);
+// The characters [first, first + count) of a UTF-8 text, counted as utf8ToCp1252 counts them
+// (one per character, one per malformed sequence): the part of the written text that bytes
+// [first, first + count) of its Windows-1252 form came from.
+std::string utf8Characters(std::string_view utf8, std::size_t first, std::size_t count);
 
 // Quotes a filter value: enclosed in single quotes, inner quotes doubled (O'NE -> 'O''NE').
 std::string quoteFilterValue(std::string_view value);

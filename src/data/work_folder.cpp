@@ -1,5 +1,8 @@
 #include "data/work_folder.hpp"
 
+#include <cstdlib>
+
+#include "data/error.hpp"
 #include "data/platform_file.hpp"
 #include "data/platform_process.hpp"
 
@@ -9,6 +12,17 @@ std::filesystem::path resolveWorkFolder(const std::optional<std::filesystem::pat
     if (given && !given->empty()) return *given;
     if (auto env = platform::environmentPath("HTEMP")) return *env;
     return platform::defaultWorkFolder();
+}
+
+void requireWorkFolder(const std::filesystem::path& folder) {
+    if (platform::isDirectory(folder)) return;
+    const std::string shown = platform::displayPath(folder);
+    if (platform::pathExists(folder)) {
+        throw Error(fileMessage(shown,
+                                "es un archivo, no una carpeta: la carpeta de trabajo "
+                                "tiene que ser una carpeta"));
+    }
+    throw Error(fileMessage(shown, "la carpeta de trabajo no existe"));
 }
 
 }  // namespace thq::data

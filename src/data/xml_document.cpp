@@ -1,6 +1,8 @@
 #include "data/xml_document.hpp"
 
 #include <libxml/SAX2.h>
+#include <libxml/encoding.h>
+#include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
@@ -10,10 +12,12 @@
 #include <libxml/xpathInternals.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -73,17 +77,415 @@ void requireElement(const xmlNode* node, const char* operation) {
         throw std::logic_error(std::string("XmlNode::") + operation + ": null node");
 }
 
+// ---------------------------------------------------------------------------------------
+// Windows-1252 through our own converter.
+//
+// libxml2 has no Windows-1252 of its own: on Linux it borrows iconv's, and where it is built
+// without iconv (the Windows build) a document declaring windows-1252 does not load at all.
+// This converter, registered under the names a document may declare, is the one used on
+// every platform, so the same document gives the same bytes everywhere. The five bytes the
+// code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) read as the C1 controls of the
+// same number, as Windows' own MultiByteToWideChar gives them (iconv refuses them), and are
+// written back as the same bytes.
+
+// Bytes to UTF-8. Every byte is defined, so the conversion cannot fail; it stops when the
+// output has no room for another character.
+int windows1252ToUtf8(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
+    if (out == nullptr || outlen == nullptr || inlen == nullptr) return -1;
+    if (in == nullptr) {
+        *outlen = 0;
+        *inlen = 0;
+        return 0;
+    }
+    int read = 0;
+    int written = 0;
+    std::string encoded;
+    while (read < *inlen) {
+        encoded.clear();
+        text::appendUtf8(encoded, text::cp1252CodePoint(in[read]));
+        if (written + static_cast<int>(encoded.size()) > *outlen) break;
+        std::copy(encoded.begin(), encoded.end(), out + written);
+        written += static_cast<int>(encoded.size());
+        ++read;
+    }
+    *outlen = written;
+    *inlen = read;
+    return written;
+}
+
+// UTF-8 to bytes. A character Windows-1252 lacks stops the conversion with -2 right before
+// it: libxml2 then writes it as a character reference (&#321;) and goes on, so nothing is
+// replaced by a wrong byte.
+int utf8ToWindows1252(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
+    if (out == nullptr || outlen == nullptr || inlen == nullptr) return -1;
+    if (in == nullptr) {  // libxml2's call to start a document: nothing to write
+        *outlen = 0;
+        *inlen = 0;
+        return 0;
+    }
+    const std::string_view input(reinterpret_cast<const char*>(in),
+                                 static_cast<std::size_t>(*inlen));
+    std::size_t read = 0;
+    int written = 0;
+    int result = 0;
+    while (read < input.size() && written < *outlen) {
+        const auto lead = static_cast<unsigned char>(input[read]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (read + length > input.size() && lead >= 0xC0) break;  // the rest comes later
+        std::size_t next = read;
+        const auto cp = text::nextUtf8(input, next);
+        const int byte = cp ? text::cp1252Byte(*cp) : -1;
+        if (byte < 0) {
+            result = -2;
+            break;
+        }
+        out[written++] = static_cast<unsigned char>(byte);
+        read = next;
+    }
+    *outlen = written;
+    *inlen = static_cast<int>(read);
+    return result == 0 ? written : result;
+}
+
+// Registers the converter with libxml2, once per process and before any parse or save.
+void registerWindows1252() {
+    static const bool registered = [] {
+        xmlInitParser();
+        for (const char* name : {"WINDOWS-1252", "CP1252"}) {
+            xmlNewCharEncodingHandler(name, windows1252ToUtf8, utf8ToWindows1252);
+        }
+        return true;
+    }();
+    (void)registered;
+}
+
+// ---------------------------------------------------------------------------------------
+// The encodings a document may come in.
+//
+// The encoding is found the way the parser finds it (byte-order mark, the first bytes, the
+// declaration) before the parser sees the document: an encoding outside the accepted ones
+// would otherwise be parsed as something else (EBCDIC and UTF-7 slip past the count of
+// attributes, which looks for ASCII), or saved as a result no reader opens.
+
+struct Detected {
+    std::size_t unitSize = 1;  // 2 for UTF-16
+    bool bigEndian = false;
+    bool bom = false;
+    std::string declared;  // the declaration's encoding as written; empty when none
+};
+
+std::string upperAsciiOf(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+// The XML declaration's text in ASCII (code units of the detected size), if the document
+// starts with one.
+std::string declarationText(std::string_view bytes, const Detected& units) {
+    std::string ascii;
+    for (std::size_t at = 0; at + units.unitSize <= bytes.size() && ascii.size() < 512;
+         at += units.unitSize) {
+        std::uint32_t code = 0;
+        for (std::size_t k = 0; k < units.unitSize; ++k) {
+            const std::size_t byte = units.bigEndian ? at + k : at + units.unitSize - 1 - k;
+            code = code << 8 | static_cast<unsigned char>(bytes[byte]);
+        }
+        if (code == 0 || code > 0x7E) break;
+        ascii.push_back(static_cast<char>(code));
+        if (ascii.size() >= 2 && ascii.compare(ascii.size() - 2, 2, "?>") == 0) break;
+    }
+    if (ascii.size() < 6 || ascii.compare(0, 5, "<?xml") != 0) return {};
+    if (ascii[5] != ' ' && ascii[5] != '\t' && ascii[5] != '\r' && ascii[5] != '\n') return {};
+    return ascii;
+}
+
+// The value of the declaration's encoding="..." pseudo-attribute.
+std::string declaredEncoding(const std::string& declaration) {
+    std::size_t at = declaration.find("encoding");
+    if (at == std::string::npos) return {};
+    at += 8;
+    while (at < declaration.size() && declaration[at] == ' ') ++at;
+    if (at >= declaration.size() || declaration[at] != '=') return {};
+    ++at;
+    while (at < declaration.size() && declaration[at] == ' ') ++at;
+    if (at >= declaration.size() || (declaration[at] != '"' && declaration[at] != '\'')) return {};
+    const char quote = declaration[at++];
+    const std::size_t end = declaration.find(quote, at);
+    if (end == std::string::npos) return {};
+    return declaration.substr(at, end - at);
+}
+
+bool isOneOf(const std::string& upper, std::initializer_list<const char*> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char* n) { return upper == n; });
+}
+
+constexpr const char* kAccepted = "UTF-8, UTF-16, ISO-8859-1, ISO-8859-15, windows-1252 o US-ASCII";
+
+Detected detectEncoding(std::string_view bytes, const std::string& name) {
+    using namespace std::string_view_literals;
+    const auto refuse = [&](const std::string& problem) -> Detected {
+        throw Error(fileMessage(name, problem));
+    };
+    const auto startsWith = [&](std::string_view start) { return bytes.starts_with(start); };
+    if (startsWith("\0\0\xFE\xFF"sv) || startsWith("\xFF\xFE\0\0"sv) || startsWith("\0\0\0<"sv) ||
+        startsWith("<\0\0\0"sv)) {
+        return refuse("el documento está en UTF-32, que no se admite: guárdelo en " +
+                      std::string(kAccepted));
+    }
+    if (startsWith("\x4C\x6F\xA7\x94"sv)) {
+        return refuse("el documento está en EBCDIC, que no se admite: guárdelo en " +
+                      std::string(kAccepted));
+    }
+    if (startsWith("+/v"sv)) {
+        return refuse("el documento está en UTF-7, que no se admite: guárdelo en " +
+                      std::string(kAccepted));
+    }
+    Detected found;
+    std::size_t skip = 0;
+    if (startsWith("\xEF\xBB\xBF"sv)) {
+        found.bom = true;
+        skip = 3;
+    } else if (startsWith("\xFE\xFF"sv) || startsWith("\xFF\xFE"sv)) {
+        found = {2, bytes[0] == '\xFE', true, {}};
+        skip = 2;
+    } else if (startsWith("\0<\0?"sv) || startsWith("<\0?\0"sv)) {
+        found = {2, bytes[0] == '\0', false, {}};
+    }
+    found.declared = declaredEncoding(declarationText(bytes.substr(skip), found));
+    const std::string upper = upperAsciiOf(found.declared);
+    const std::string quoted = "encoding=\"" + found.declared + "\"";
+    if (found.unitSize == 2) {
+        const bool fits = found.declared.empty() || isOneOf(upper, {"UTF-16", "UTF16"}) ||
+                          upper == (found.bigEndian ? "UTF-16BE" : "UTF-16LE");
+        if (!fits) {
+            return refuse("el documento está escrito en UTF-16 pero declara " + quoted +
+                          ": corrija la declaración");
+        }
+        return found;
+    }
+    if (found.bom && !found.declared.empty() && !isOneOf(upper, {"UTF-8", "UTF8"})) {
+        return refuse("el documento empieza con la marca de UTF-8 pero declara " + quoted +
+                      ": no puede estar en las dos; quite la marca o corrija la declaración");
+    }
+    if (isOneOf(upper, {"UTF-16", "UTF16", "UTF-16LE", "UTF-16BE"})) {
+        return refuse("el documento declara " + quoted +
+                      " pero está escrito con un byte por carácter: corrija la declaración");
+    }
+    if (!found.declared.empty() &&
+        !isOneOf(upper, {"UTF-8", "UTF8", "ISO-8859-1", "ISO-LATIN-1", "ISO-8859-15",
+                         "WINDOWS-1252", "CP1252", "US-ASCII", "ASCII"})) {
+        return refuse("la codificación «" + found.declared +
+                      "» no se admite: guarde el documento en " + std::string(kAccepted));
+    }
+    // US-ASCII has no byte above 0x7F; the parser would only say that the data ends early.
+    if (isOneOf(upper, {"US-ASCII", "ASCII"})) {
+        const auto high = std::find_if(bytes.begin(), bytes.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+        if (high != bytes.end()) {
+            const auto offset = static_cast<std::size_t>(high - bytes.begin());
+            const auto line = std::count(bytes.begin(), high, '\n') + 1;
+            static const char digits[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(*high);
+            return refuse("el documento declara " + quoted + " pero tiene el byte 0x" +
+                          digits[byte >> 4] + digits[byte & 0xF] + " (línea " +
+                          std::to_string(line) + ", posición " + std::to_string(offset + 1) +
+                          "), que US-ASCII no tiene: declare la codificación en que está");
+        }
+    }
+    return found;
+}
+
+// ---------------------------------------------------------------------------------------
+// Parse errors, collected and told in Spanish.
+
+struct ParseError {
+    int domain = 0;
+    int code = 0;
+    int line = 0;
+    int column = 0;
+    int int1 = 0;
+    std::string str1;
+    std::string str2;
+    std::string message;  // libxml2's own text, for what has no Spanish text here
+};
+
 // What the parse of one document found wrong, reached from the parser context.
 struct ParseState {
     bool declaresEntities = false;
     bool declaresDefaults = false;
     bool tooDeep = false;
     int depth = 0;
-    bool hasError = false;
-    int line = 0;
-    int column = 0;
-    std::string message;
-    struct Scan* scan = nullptr;  // set when the document is only scanned, not built
+    std::vector<ParseError> errors;
+    struct XmlScan* scan = nullptr;  // set when the document is only scanned, not built
+};
+
+std::string orEmpty(const char* s) { return s == nullptr ? std::string() : std::string(s); }
+
+void collect(ParseState& state, const xmlError& error) {
+    if (error.level < XML_ERR_ERROR || state.errors.size() >= 16) return;
+    state.errors.push_back({error.domain, error.code, error.line, error.int2, error.int1,
+                            orEmpty(error.str1), orEmpty(error.str2),
+                            std::string(text::trim(orEmpty(error.message)))});
+}
+
+// The first byte of libxml2's "Bytes: 0xF1 0x61 ..." or "0x81 0x3C ...".
+std::string firstByteOf(const std::string& bytes) {
+    const std::size_t at = bytes.find("0x");
+    return at == std::string::npos ? std::string() : bytes.substr(at, 4);
+}
+
+std::string spanishOf(const ParseError& e) {
+    const std::string line = std::to_string(e.int1);
+    if (e.domain == XML_FROM_I18N) {
+        return "los bytes no corresponden a la codificación del documento (byte " +
+               firstByteOf(e.str1.empty() ? e.message : e.str1) + ")";
+    }
+    switch (e.code) {
+        case XML_ERR_DOCUMENT_EMPTY:
+            return "no hay ningún elemento: el documento tiene que empezar por '<'";
+        case XML_ERR_DOCUMENT_END:
+            return "hay contenido después del final del elemento raíz";
+        case XML_ERR_INVALID_HEX_CHARREF:
+        case XML_ERR_INVALID_DEC_CHARREF:
+        case XML_ERR_INVALID_CHARREF:
+            return "una referencia de carácter (&#...;) no es válida";
+        case XML_ERR_INVALID_CHAR:
+            if (e.message.rfind("Input is not proper UTF-8", 0) == 0) {
+                return "el texto no está en UTF-8 (byte " + firstByteOf(e.str1) +
+                       "): si el documento está en otra codificación, declárela, por ejemplo "
+                       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+            }
+            return "hay un carácter que XML no admite";
+        case XML_ERR_ENTITYREF_SEMICOL_MISSING:
+            return "falta ';' tras una referencia a entidad: un '&' suelto se escribe '&amp;'";
+        case XML_ERR_UNDECLARED_ENTITY:
+        case XML_WAR_UNDECLARED_ENTITY:
+            return "la entidad «&" + e.str1 + ";» no está declarada";
+        case XML_ERR_STRING_NOT_STARTED:
+        case XML_ERR_STRING_NOT_CLOSED:
+        case XML_ERR_LITERAL_NOT_STARTED:
+        case XML_ERR_LITERAL_NOT_FINISHED:
+            return "falta una comilla";
+        case XML_ERR_LT_IN_ATTRIBUTE:
+            return "el valor de un atributo no puede contener '<'";
+        case XML_ERR_ATTRIBUTE_NOT_STARTED:
+            return "el valor de un atributo tiene que ir entre comillas";
+        case XML_ERR_ATTRIBUTE_NOT_FINISHED:
+            return "el valor de un atributo no termina: falta la comilla de cierre";
+        case XML_ERR_ATTRIBUTE_WITHOUT_VALUE:
+            return "el atributo «" + e.str1 + "» no tiene valor";
+        case XML_ERR_ATTRIBUTE_REDEFINED:
+        case XML_NS_ERR_ATTRIBUTE_REDEFINED:
+            return "el atributo «" + e.str1 + "» está repetido";
+        case XML_ERR_COMMENT_NOT_FINISHED:
+            return "un comentario no termina: falta '-->'";
+        case XML_ERR_HYPHEN_IN_COMMENT:
+            return "'--' no puede aparecer dentro de un comentario";
+        case XML_ERR_PI_NOT_FINISHED:
+            return "una instrucción de proceso no termina: falta '?>'";
+        case XML_ERR_XMLDECL_NOT_FINISHED:
+            return "la declaración XML no termina: falta '?>'";
+        case XML_ERR_VERSION_MISSING:
+            return "falta la versión en la declaración XML";
+        case XML_ERR_DOCTYPE_NOT_FINISHED:
+            return "la declaración DOCTYPE no termina";
+        case XML_ERR_MISPLACED_CDATA_END:
+            return "']]>' no puede aparecer en el texto";
+        case XML_ERR_CDATA_NOT_FINISHED:
+            return "una sección CDATA no termina: falta ']]>'";
+        case XML_ERR_RESERVED_XML_NAME:
+            return "la declaración XML solo puede ir al principio del documento";
+        case XML_ERR_SPACE_REQUIRED:
+            return "falta un espacio";
+        case XML_ERR_NAME_REQUIRED:
+            if (e.message.find("EntityRef") != std::string::npos) {
+                return "un '&' suelto se escribe '&amp;'";
+            }
+            return "se esperaba un nombre de elemento o de atributo";
+        case XML_ERR_LT_REQUIRED:
+            return "se esperaba un elemento y no hay '<'";
+        case XML_ERR_GT_REQUIRED:
+            return "falta el '>' que cierra la etiqueta <" + e.str1 + "> de la línea " + line;
+        case XML_ERR_LTSLASH_REQUIRED:
+            return "falta una etiqueta de cierre";
+        case XML_ERR_EQUAL_REQUIRED:
+            return "falta '=' tras el nombre de un atributo";
+        case XML_ERR_TAG_NAME_MISMATCH:
+            return "la etiqueta de cierre </" + e.str2 + "> no corresponde a <" + e.str1 +
+                   ">, abierta en la línea " + line;
+        case XML_ERR_TAG_NOT_FINISHED:
+            return "el documento termina sin cerrar <" + e.str1 + ">, abierto en la línea " + line;
+        case XML_ERR_UNSUPPORTED_ENCODING:
+        case XML_ERR_UNKNOWN_ENCODING:
+            return "la codificación del documento no se admite";
+        case XML_NS_ERR_UNDEFINED_NAMESPACE:
+            return "un prefijo de espacio de nombres no está declarado";
+        default:
+            return "error de sintaxis (" + e.message + ")";
+    }
+}
+
+// One message for all the parser said: its first error, told in Spanish with its place. Of
+// the errors at that place, a missing '>' says best what is wrong.
+std::string parseProblem(const ParseState& state) {
+    std::string problem = "el documento XML no es válido";
+    if (state.errors.empty()) return problem;
+    const ParseError* chosen = &state.errors.front();
+    for (const auto& e : state.errors) {
+        if (e.code == XML_ERR_GT_REQUIRED && e.line == chosen->line && e.column == chosen->column) {
+            chosen = &e;
+        }
+    }
+    // An error of the conversion has no place of its own: the parser's next one has it.
+    const ParseError* placed = chosen;
+    if (chosen->line == 0) {
+        for (const auto& e : state.errors) {
+            if (e.line != 0) {
+                placed = &e;
+                break;
+            }
+        }
+    }
+    if (placed->line != 0) {
+        problem += " (línea " + std::to_string(placed->line) + ", columna " +
+                   std::to_string(placed->column) + ")";
+    }
+    return problem + ": " + spanishOf(*chosen);
+}
+
+// While it lives, libxml2 reports to `state` what it would otherwise print (the conversion
+// modules report without a parser context). The handlers are the thread's own in libxml2,
+// and are put back as they were.
+class CollectingErrors {
+public:
+    explicit CollectingErrors(ParseState& state)
+        : structured_(xmlStructuredError),
+          structuredContext_(xmlStructuredErrorContext),
+          generic_(xmlGenericError),
+          genericContext_(xmlGenericErrorContext) {
+        xmlSetStructuredErrorFunc(&state, onError);
+        xmlSetGenericErrorFunc(nullptr, ignore);
+    }
+    ~CollectingErrors() {
+        xmlSetStructuredErrorFunc(structuredContext_, structured_);
+        xmlSetGenericErrorFunc(genericContext_, generic_);
+    }
+    CollectingErrors(const CollectingErrors&) = delete;
+    CollectingErrors& operator=(const CollectingErrors&) = delete;
+
+private:
+    static void onError(void* state, xmlErrorPtr error) {
+        if (error != nullptr) collect(*static_cast<ParseState*>(state), *error);
+    }
+    static void ignore(void*, const char*, ...) {}
+
+    xmlStructuredErrorFunc structured_;
+    void* structuredContext_;
+    xmlGenericErrorFunc generic_;
+    void* genericContext_;
 };
 
 ParseState& stateOf(void* ctx) {
@@ -129,13 +531,17 @@ void onEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
 
 // A scan: the parse with every check of a load, but no tree; it notes where the document
 // element's first child of one name, and the document element's end tag, stand in the bytes.
-struct Scan {
+}  // namespace
+
+struct XmlScan {
     std::string_view bytes;
     std::string_view childName;
     XmlOutline* outline = nullptr;
     bool inChild = false;
     bool childDone = false;
 };
+
+namespace {
 
 // The size of the code units the document's bytes are in, as the parser detected them.
 std::size_t unitSizeOf(const xmlParserCtxt* ctxt) {
@@ -183,27 +589,39 @@ std::size_t tagStartHere(void* ctx, std::string_view bytes) {
     return tagStartBefore(bytes, offset, unitSize, unitSize == 2 && isBigEndianUtf16(ctxt));
 }
 
-void onScanStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar*,
-                        int, const xmlChar**, int, int, const xmlChar**) {
+void onScanStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                        const xmlChar* uri, int, const xmlChar**, int, int, const xmlChar**) {
     ParseState& state = stateOf(ctx);
     if (++state.depth > kMaxElementDepth) {
         state.tooDeep = true;
         xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
         return;
     }
-    Scan& scan = *state.scan;
+    XmlScan& scan = *state.scan;
     std::string name = fromXml(localname);
     if (prefix != nullptr) name = fromXml(prefix) + ":" + name;
-    if (state.depth == 1) scan.outline->rootName = name;
+    // The line the parser is on, as a built tree would give the element.
+    const long line = static_cast<xmlParserCtxtPtr>(ctx)->input->line;
+    const auto inNamespace = [&]() -> std::optional<std::string> {
+        if (uri == nullptr) return std::nullopt;
+        return fromXml(uri);
+    };
+    if (state.depth == 1) {
+        scan.outline->rootName = name;
+        scan.outline->rootNamespace = inNamespace();
+        scan.outline->rootLine = line;
+    }
     if (state.depth == 2 && !scan.childDone && !scan.inChild && name == scan.childName) {
         scan.inChild = true;
         scan.outline->childBegin = tagStartHere(ctx, scan.bytes);
+        scan.outline->childNamespace = inNamespace();
+        scan.outline->childLine = line;
     }
 }
 
 void onScanEndElement(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
     ParseState& state = stateOf(ctx);
-    Scan& scan = *state.scan;
+    XmlScan& scan = *state.scan;
     if (state.depth == 2 && scan.inChild) {
         scan.inChild = false;
         scan.childDone = true;
@@ -325,15 +743,12 @@ TagExcess tooMuchInOneTag(std::string_view bytes) {
     return TagExcess::None;
 }
 
-// Keeps the first error for the message and keeps libxml2 from printing anything.
+// Keeps the errors for the message and keeps libxml2 from printing anything.
 void onParseError(void* ctx, xmlErrorPtr error) {
     ParseState& state = stateOf(ctx);
-    if (error != nullptr && isDepthError(*error)) state.tooDeep = true;
-    if (state.hasError || error == nullptr || error->level < XML_ERR_ERROR) return;
-    state.hasError = true;
-    state.line = error->line;
-    state.column = error->int2;
-    state.message = std::string(text::trim(error->message ? error->message : ""));
+    if (error == nullptr) return;
+    if (isDepthError(*error)) state.tooDeep = true;
+    collect(state, *error);
 }
 
 void onXPathError(void* userData, xmlErrorPtr error) {
@@ -378,6 +793,11 @@ void requireXmlText(std::string_view s, const char* what) {
 
 std::string XmlNode::name() const {
     return node_ == nullptr ? std::string() : qualifiedName(node_);
+}
+
+std::optional<std::string> XmlNode::namespaceUri() const {
+    if (node_ == nullptr || node_->ns == nullptr || node_->ns->href == nullptr) return std::nullopt;
+    return fromXml(node_->ns->href);
 }
 
 std::string XmlNode::text() const {
@@ -454,7 +874,7 @@ void XmlNode::removeChild(XmlNode child) {
 XmlDocument::XmlDocument(_xmlDoc* doc) : doc_(doc) {}
 
 XmlDocument::XmlDocument(XmlDocument&& other) noexcept
-    : doc_(other.doc_), unplaced_(other.unplaced_) {
+    : doc_(other.doc_), undeclaredUtf16_(other.undeclaredUtf16_), unplaced_(other.unplaced_) {
     other.doc_ = nullptr;
     other.unplaced_ = nullptr;
 }
@@ -463,6 +883,7 @@ XmlDocument& XmlDocument::operator=(XmlDocument&& other) noexcept {
     if (this != &other) {
         release();
         doc_ = other.doc_;
+        undeclaredUtf16_ = other.undeclaredUtf16_;
         unplaced_ = other.unplaced_;
         other.doc_ = nullptr;
         other.unplaced_ = nullptr;
@@ -535,19 +956,15 @@ std::string readDocument(const std::filesystem::path& path, const std::string& s
     return bytes;
 }
 
-// Parses the bytes with every check; builds the tree and returns it, or, with `scan`, only
-// notes what the scan looks for and returns null.
-xmlDoc* parseDocument(std::string_view bytes, const std::string& name, Scan* scan);
-
 }  // namespace
 
 XmlDocument XmlDocument::load(const std::filesystem::path& path, const XmlLimits& limits) {
     const std::string shown = platform::displayPath(path);
-    return XmlDocument(parseDocument(readDocument(path, shown, limits), shown, nullptr));
+    return parseDocument(readDocument(path, shown, limits), shown, nullptr);
 }
 
 XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) {
-    return XmlDocument(parseDocument(bytes, name, nullptr));
+    return parseDocument(bytes, name, nullptr);
 }
 
 XmlOutline XmlDocument::outline(const std::filesystem::path& path, std::string_view childName,
@@ -555,7 +972,7 @@ XmlOutline XmlDocument::outline(const std::filesystem::path& path, std::string_v
     const std::string shown = platform::displayPath(path);
     XmlOutline outline;
     outline.bytes = readDocument(path, shown, limits);
-    Scan scan;
+    XmlScan scan;
     scan.bytes = outline.bytes;
     scan.childName = childName;
     scan.outline = &outline;
@@ -583,13 +1000,13 @@ XmlOutline XmlDocument::outline(const std::filesystem::path& path, std::string_v
     return outline;
 }
 
-namespace {
-
-xmlDoc* parseDocument(std::string_view bytes, const std::string& name, Scan* scan) {
+XmlDocument XmlDocument::parseDocument(std::string_view bytes, const std::string& name,
+                                       XmlScan* scan) {
     if (bytes.empty()) throw Error(fileMessage(name, "el documento XML está vacío"));
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         throw Error(fileMessage(name, "el documento XML es demasiado grande"));
     }
+    const Detected encoding = detectEncoding(bytes, name);
     switch (tooMuchInOneTag(bytes)) {
         case TagExcess::Attributes:
             throw Error(fileMessage(name, "un elemento del documento tiene más de " +
@@ -602,7 +1019,7 @@ xmlDoc* parseDocument(std::string_view bytes, const std::string& name, Scan* sca
         case TagExcess::None:
             break;
     }
-    xmlInitParser();
+    registerWindows1252();
 
     std::unique_ptr<xmlParserCtxt, ParserContextDeleter> ctxt(
         xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
@@ -614,6 +1031,7 @@ xmlDoc* parseDocument(std::string_view bytes, const std::string& name, Scan* sca
                                       XML_PARSE_BIG_LINES);
 
     ParseState state;
+    CollectingErrors collecting(state);
     ctxt->_private = &state;
     ctxt->sax->entityDecl = onEntityDecl;
     ctxt->sax->attributeDecl = onAttributeDecl;
@@ -655,23 +1073,48 @@ xmlDoc* parseDocument(std::string_view bytes, const std::string& name, Scan* sca
         throw Error(fileMessage(name, "el documento anida elementos a más de " +
                                           std::to_string(kMaxElementDepth) + " niveles"));
     }
-    if (!ctxt->wellFormed || ctxt->myDoc == nullptr) {
-        std::string problem = "el documento XML no es válido";
-        if (state.hasError) {
-            problem += " (línea " + std::to_string(state.line) + ", columna " +
-                       std::to_string(state.column) + "): " + state.message;
-        }
-        throw Error(fileMessage(name, problem));
+    // A conversion error means text was lost even where the parser went on.
+    const bool conversionFailed =
+        std::any_of(state.errors.begin(), state.errors.end(),
+                    [](const ParseError& e) { return e.domain == XML_FROM_I18N; });
+    if (!ctxt->wellFormed || ctxt->myDoc == nullptr || conversionFailed) {
+        throw Error(fileMessage(name, parseProblem(state)));
     }
-    if (scan != nullptr) return nullptr;
+    if (scan != nullptr) return XmlDocument(nullptr);
     xmlDoc* doc = ctxt->myDoc;
     ctxt->myDoc = nullptr;
-    return doc;
+    XmlDocument document(doc);
+    if (encoding.unitSize == 2 && encoding.declared.empty()) {
+        document.undeclaredUtf16_ = encoding.bigEndian ? Utf16::BigEndian : Utf16::LittleEndian;
+    }
+    return document;
 }
 
-}  // namespace
-
 XmlNode XmlDocument::documentElement() const { return XmlNode(xmlDocGetRootElement(doc_)); }
+
+XmlNode XmlDocument::firstElementInNamespace(
+    std::initializer_list<std::string_view> localNames) const {
+    // Iterative, in document order: first child, else next sibling, else up.
+    xmlNode* node = xmlDocGetRootElement(doc_);
+    while (node != nullptr) {
+        if (node->type == XML_ELEMENT_NODE && node->ns != nullptr && node->name != nullptr) {
+            const std::string_view local = reinterpret_cast<const char*>(node->name);
+            if (std::find(localNames.begin(), localNames.end(), local) != localNames.end()) {
+                return XmlNode(node);
+            }
+        }
+        if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
+            node = node->children;
+            continue;
+        }
+        while (node != nullptr && node->next == nullptr) {
+            node = node->parent;
+            if (node == nullptr || node->type == XML_DOCUMENT_NODE) return XmlNode();
+        }
+        if (node != nullptr) node = node->next;
+    }
+    return XmlNode();
+}
 
 std::vector<XmlNode> XmlDocument::selectNodes(std::string_view xpath) const {
     const std::string expression(xpath);
@@ -713,12 +1156,47 @@ XmlNode XmlDocument::createElement(std::string_view name) {
 
 std::string XmlDocument::encoding() const { return fromXml(doc_->encoding); }
 
+namespace {
+
+// UTF-8 as UTF-16 in the given byte order, with its byte-order mark.
+std::string utf16WithMark(std::string_view utf8, bool bigEndian) {
+    std::string out;
+    out.reserve(2 + utf8.size() * 2);
+    const auto put = [&](char16_t unit) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        out.push_back(bigEndian ? high : low);
+        out.push_back(bigEndian ? low : high);
+    };
+    put(0xFEFF);
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const char32_t cp = text::nextUtf8(utf8, i).value_or(0xFFFD);
+        if (cp >= 0x10000) {
+            put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            put(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string XmlDocument::serialize() const {
+    registerWindows1252();
+    ParseState state;
+    CollectingErrors collecting(state);
     if (doc_->encoding != nullptr) {
         xmlChar* memory = nullptr;
         int size = 0;
         xmlDocDumpMemoryEnc(doc_, &memory, &size, reinterpret_cast<const char*>(doc_->encoding));
-        if (memory == nullptr) throw Error("No se pudo convertir el documento XML en texto");
+        if (memory == nullptr || !state.errors.empty()) {
+            if (memory != nullptr) xmlFree(memory);
+            throw Error("No se pudo escribir el documento XML en la codificación " +
+                        fromXml(doc_->encoding));
+        }
         std::string out(reinterpret_cast<const char*>(memory), static_cast<std::size_t>(size));
         xmlFree(memory);
         return out;
@@ -744,6 +1222,10 @@ std::string XmlDocument::serialize() const {
     if (written < 0) throw Error("No se pudo convertir el documento XML en texto");
     out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
                static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    // A UTF-16 document without a declaration is saved in UTF-16 again, in its byte order.
+    if (undeclaredUtf16_ != Utf16::No) {
+        return utf16WithMark(out, undeclaredUtf16_ == Utf16::BigEndian);
+    }
     return out;
 }
 

@@ -1,16 +1,21 @@
 #pragma once
 // XML document access on libxml2. Texts cross this interface as UTF-8.
 //
-// Loading accepts every encoding a document may declare (UTF-8, UTF-16 with BOM,
-// ISO-8859-1, windows-1252, ...), never touches the network, never reads external
-// entities or DTDs, and refuses documents that declare entities or attribute defaults,
-// that nest elements deeper than kMaxElementDepth levels, that give an element more than
+// Loading accepts the encodings a school's document comes in (UTF-8, UTF-16 in either byte
+// order, ISO-8859-1, ISO-8859-15, windows-1252, US-ASCII) and refuses any other by name, as
+// it refuses a byte-order mark that contradicts the declared encoding. Windows-1252 goes
+// through this program's own converter on every platform, so a document gives the same
+// bytes everywhere. Loading never touches the network, never reads external entities or
+// DTDs, and refuses documents that declare entities or attribute defaults, that nest
+// elements deeper than kMaxElementDepth levels, that give an element more than
 // kMaxAttributesPerElement attributes or kMaxNamespacesPerElement namespace declarations, or
-// (when loaded from a file) that are larger than the size limit. Saving writes the whole document
-// in its own declared encoding, atomically.
+// (when loaded from a file) that are larger than the size limit. Parse errors come back as one
+// Spanish message with line and column; the parser prints nothing. Saving writes the whole document
+// in its own encoding (a UTF-16 document without a declaration stays UTF-16), atomically.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +26,8 @@ struct _xmlNode;
 struct _xmlDoc;
 
 namespace thq::data {
+
+struct XmlScan;
 
 // A non-owning handle on an element of an XmlDocument; valid while the document lives
 // (and while the element is not removed or replaced by setText on an ancestor). A null
@@ -34,6 +41,8 @@ public:
     bool isNull() const noexcept { return node_ == nullptr; }
     explicit operator bool() const noexcept { return node_ != nullptr; }
     std::string name() const;
+    // The URI of the namespace the element is in; nothing when it is in none.
+    std::optional<std::string> namespaceUri() const;
     // The whole text content (all descendant text, as the DOM's `text`).
     std::string text() const;
     // The attribute's value, or nothing when the element lacks it.
@@ -88,6 +97,12 @@ struct XmlOutline {
     std::size_t childEnd = 0;
     // The "<" of the document element's end tag.
     std::size_t rootEnd = 0;
+    // The namespaces the document element and that child are in (none when not in one), and
+    // the lines they start on.
+    std::optional<std::string> rootNamespace;
+    long rootLine = 0;
+    std::optional<std::string> childNamespace;
+    long childLine = 0;
     // The encoding the bytes are in, for XmlStreamWriter: empty for UTF-8, "UTF-16LE" or
     // "UTF-16BE" for UTF-16 (whatever the declaration says), else the encoding's name.
     std::string encoding;
@@ -112,6 +127,9 @@ public:
     ~XmlDocument();
 
     XmlNode documentElement() const;
+    // The first element, in document order, whose local name is one of these and that is in
+    // a namespace (with or without a prefix); a null handle when there is none.
+    XmlNode firstElementInNamespace(std::initializer_list<std::string_view> localNames) const;
     // Elements matching an absolute XPath 1.0 pattern, in document order.
     std::vector<XmlNode> selectNodes(std::string_view xpath) const;
     // A new element, not yet placed. The document keeps it (and frees it with itself) until
@@ -126,8 +144,15 @@ public:
 
 private:
     explicit XmlDocument(_xmlDoc* doc);
+    // Parses with every check; builds the tree, or with `scan` only notes what it looks for.
+    static XmlDocument parseDocument(std::string_view bytes, const std::string& name,
+                                     XmlScan* scan);
     void release() noexcept;
     _xmlDoc* doc_ = nullptr;
+    // A UTF-16 document without an encoding declaration, by byte order: saved in UTF-16
+    // again (libxml2 alone would write UTF-8).
+    enum class Utf16 : std::uint8_t { No, LittleEndian, BigEndian };
+    Utf16 undeclaredUtf16_ = Utf16::No;
     // Holder of the created elements not yet placed; outside the document's tree.
     _xmlNode* unplaced_ = nullptr;
 };

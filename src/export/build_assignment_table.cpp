@@ -67,7 +67,8 @@ std::optional<double> hoursFromMinutes(const ExportState& state, const SectionRo
                                        const std::string& minutes) {
     double hours = 0;
     if (!minutes.empty()) {
-        const auto m = state.toInt32(row, "valor 4 (minutos)", minutes, minutes);
+        const std::string written = row.written(4);
+        const auto m = state.toInt32(row, "valor 4 (minutos)", written, minutes, written);
         if (!m) return std::nullopt;
         hours = text::ceiling(*m / 60.0);
     }

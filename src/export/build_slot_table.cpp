@@ -21,8 +21,8 @@ struct Interval {
     std::string start;
     std::string end;
     std::string order;
-    std::string startAsWritten;  // for messages: the padding changes start and end
-    std::string endAsWritten;
+    std::string startAsWritten;  // for messages, as the document wrote them (UTF-8): the
+    std::string endAsWritten;    // padding changes start and end
 };
 
 // A row's values are found by their `dato` attribute; the later of two equal ones counts,
@@ -51,9 +51,9 @@ Interval readInterval(const ExportState& state, const SectionRow& row) {
         else if (*dato == "ORDEN")
             target = &interval.order;
         if (target != nullptr) *target = row.textOf(value, "dato " + *dato);
+        if (target == &interval.start) interval.startAsWritten = text::trim(value.text());
+        if (target == &interval.end) interval.endAsWritten = text::trim(value.text());
     }
-    interval.startAsWritten = interval.start;
-    interval.endAsWritten = interval.end;
     return interval;
 }
 
@@ -70,16 +70,31 @@ void padTime(std::string& time) {
     if (time.size() < 5) time = "0" + time;
 }
 
+// Characters [first, first + count) of a time that padding has given `pad` leading zeros,
+// as the document wrote them.
+std::string writtenPart(const std::string& asWritten, std::size_t pad, std::size_t first,
+                        std::size_t count) {
+    std::string out;
+    for (std::size_t i = first; i < first + count; ++i) {
+        out += i < pad ? std::string("0") : text::utf8Characters(asWritten, i - pad, 1);
+    }
+    return out;
+}
+
 // Minutes since midnight of a time: its characters 1-2 are the hours, from the fourth on
 // the minutes. Nothing when a part does not convert (while checking).
 std::optional<long long> minutesOf(const ExportState& state, const Interval& interval,
                                    const char* dato, const std::string& time,
                                    const std::string& asWritten) {
     const std::string place = std::string("dato ") + dato;
-    const auto hours = state.toInt32(*interval.row, place, asWritten, time.substr(0, 2));
+    const std::size_t written = text::utf8ToCp1252(asWritten).size();
+    const std::size_t pad = time.size() > written ? time.size() - written : 0;
+    const auto hours = state.toInt32(*interval.row, place, asWritten, time.substr(0, 2),
+                                     writtenPart(asWritten, pad, 0, 2));
     if (!hours) return std::nullopt;
-    const auto minutes = state.toInt32(*interval.row, place, asWritten,
-                                       time.size() > 3 ? time.substr(3, 5) : std::string());
+    const auto minutes = state.toInt32(
+        *interval.row, place, asWritten, time.size() > 3 ? time.substr(3, 5) : std::string(),
+        time.size() > 3 ? writtenPart(asWritten, pad, 3, 5) : std::string());
     if (!minutes) return std::nullopt;
     return static_cast<long long>(*hours) * 60 + *minutes;
 }

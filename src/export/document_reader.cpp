@@ -34,6 +34,10 @@ std::string SectionRow::value(std::size_t n) const {
     return n < values_.size() ? textOf(values_[n], "valor " + std::to_string(n)) : std::string();
 }
 
+std::string SectionRow::written(std::size_t n) const {
+    return n < values_.size() ? std::string(text::trim(values_[n].text())) : std::string();
+}
+
 std::string SectionRow::textOf(const data::XmlNode& value, const std::string& what) const {
     const std::string content = value.text();
     const std::string_view trimmed = text::trim(content);

@@ -32,6 +32,8 @@ public:
     // Value n trimmed of the characters 0 to 32 and converted to Windows-1252;
     // a value the row lacks reads as empty.
     std::string value(std::size_t n) const;
+    // Value n trimmed, as the document wrote it (UTF-8), for messages.
+    std::string written(std::size_t n) const;
     const std::vector<data::XmlNode>& values() const { return values_; }
     // The trimmed Windows-1252 text of one of the row's value elements; `what` names it
     // in a finding ("valor 2", "dato NOMBRE").

@@ -16,9 +16,22 @@ namespace thq::exporter {
 namespace {
 
 // Only a SERVICIO document carries the sections; anything else would silently empty
-// every work table.
+// every work table. So would a document whose elements are in a namespace: the sections'
+// paths name elements in none, so they would find nothing.
 void requireSchoolDocument(const data::XmlDocument& document, const std::filesystem::path& path) {
     const auto root = document.documentElement();
+    if (root) {
+        const auto namespaced =
+            document.firstElementInNamespace({"SERVICIO", "SALIDAS", "listasal", "salida"});
+        if (namespaced) {
+            throw Error(
+                fileMessage(platform::displayPath(path),
+                            "el elemento <" + namespaced.name() + "> (línea " +
+                                std::to_string(namespaced.line()) +
+                                ") está en el espacio de nombres «" + *namespaced.namespaceUri() +
+                                "»: el documento que se exporta no usa espacios de nombres"));
+        }
+    }
     const std::string rootName = root ? root.name() : std::string();
     if (rootName != "SERVICIO") {
         throw Error(fileMessage(platform::displayPath(path),

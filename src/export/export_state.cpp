@@ -21,21 +21,22 @@ bool ExportState::usable(const SectionRow& row) const {
 }
 
 std::optional<std::int32_t> ExportState::toInt32(const SectionRow& row, const std::string& place,
-                                                 const std::string& value,
-                                                 const std::string& part) const {
+                                                 const std::string& written,
+                                                 const std::string& part,
+                                                 const std::string& writtenPart) const {
     try {
         return text::toInt32(part);
-    } catch (const ConversionError& error) {
-        const std::string shown = text::cp1252ToUtf8(value);
+    } catch (const ConversionError&) {
+        const ConversionError refused(writtenPart);
         if (findings_ == nullptr) {
-            throw ConversionError(error.refusedText(), std::string(sectionName(row.section())) +
-                                                           ", fila " +
-                                                           std::to_string(row.number()) + ", " +
-                                                           place + ": " + text::quoted(shown));
+            throw ConversionError(writtenPart, std::string(sectionName(row.section())) + ", fila " +
+                                                   std::to_string(row.number()) + ", " + place +
+                                                   ": " + text::quoted(written));
         }
-        const std::string where = part == value ? place : place + " (" + text::quoted(shown) + ")";
+        const std::string where =
+            writtenPart == written ? place : place + " (" + text::quoted(written) + ")";
         findings_->add(Severity::Error, sectionName(row.section()), row.number(),
-                       where + ": " + error.what());
+                       where + ": " + refused.what());
         return std::nullopt;
     }
 }

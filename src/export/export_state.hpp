@@ -39,11 +39,15 @@ public:
     bool usable(const SectionRow& row) const;
     void warn(const SectionRow& row, const std::string& text) const;
 
-    // Converts a text with the text-to-integer conversion. When it is refused, a normal run
-    // throws the conversion error with the value's place as its detail; a check records it
-    // and returns nothing, and the step goes on with its next record.
+    // Converts a text with the text-to-integer conversion: `part` (Windows-1252), a part of
+    // the value the document wrote as `written`; `writtenPart` is that part as written. When
+    // it is refused, a normal run throws the conversion error with the value's place as its
+    // detail; a check records it and returns nothing, and the step goes on with its next
+    // record. Messages show the texts as written: characters Windows-1252 lacks (Arabic-Indic
+    // digits, say) are not '?' there.
     std::optional<std::int32_t> toInt32(const SectionRow& row, const std::string& place,
-                                        const std::string& value, const std::string& part) const;
+                                        const std::string& written, const std::string& part,
+                                        const std::string& writtenPart) const;
 
     // AllocateShortCode, with a warning naming the row that holds the code when it falls back;
     // `written` is the document's text the base comes from.

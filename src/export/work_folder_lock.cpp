@@ -1,6 +1,7 @@
 #include "export/work_folder_lock.hpp"
 
 #include "data/error.hpp"
+#include "data/work_folder.hpp"
 
 namespace thq::exporter {
 
@@ -8,10 +9,7 @@ WorkFolderLock::WorkFolderLock(const std::filesystem::path& workFolder)
     : lock_(claim(workFolder)) {}
 
 platform::FolderLock WorkFolderLock::claim(const std::filesystem::path& workFolder) {
-    if (!platform::isDirectory(workFolder)) {
-        throw Error(
-            fileMessage(platform::displayPath(workFolder), "la carpeta de trabajo no existe"));
-    }
+    data::requireWorkFolder(workFolder);
     try {
         return platform::FolderLock(workFolder);
     } catch (const InUseError& error) {

@@ -16,6 +16,7 @@
 #include "data/platform_file.hpp"
 #include "data/table_layouts.hpp"
 #include "data/text.hpp"
+#include "data/work_folder.hpp"
 #include "data/xml_document.hpp"
 #include "data/xml_stream_writer.hpp"
 #include "export/work_folder_repair.hpp"
@@ -33,8 +34,10 @@ constexpr std::array<WorkTable, 9> kOpeningOrder = {
     WorkTable::Proft,     WorkTable::Aulat,      WorkTable::Asignomt,
     WorkTable::Asignomt2, WorkTable::Diashorast, WorkTable::Asigt};
 
-// Holds the nine tables open exclusively; closes them in opening order when done, also when
-// the run fails, so no table stays held against the timetable program.
+// Holds the nine tables open for reading, with read access only (a read-only SOLUC, share or
+// mount will do) and a reader's lock, so no program writes them while the run reads; closes
+// them in opening order when done, also when the run fails, so no table stays held against
+// the timetable program.
 class TableComponents {
 public:
     explicit TableComponents(const std::filesystem::path& workFolder) {
@@ -50,7 +53,7 @@ public:
     void openAll() {
         for (std::size_t i = 0; i < kOpeningOrder.size(); ++i) {
             namingMemoryUse("leer la tabla " + std::string(data::layoutOf(kOpeningOrder[i]).name),
-                            [&] { tables_[i]->open(data::OpenMode::Exclusive); });
+                            [&] { tables_[i]->open(data::OpenMode::ReadOnly); });
         }
     }
     void closeAll() noexcept {
@@ -72,15 +75,29 @@ private:
     std::array<std::unique_ptr<data::DbfTable>, 9> tables_;
 };
 
+// The result's SALIDAS and its content are in no namespace: under a root in a default
+// namespace they would fall into it, and a SALIDAS in a namespace is not the one replaced.
+void refuseNamespace(const std::string& name, const std::optional<std::string>& uri, long line,
+                     const std::filesystem::path& path) {
+    if (uri) {
+        throw Error(fileMessage(platform::displayPath(path),
+                                "el elemento <" + name + "> (línea " + std::to_string(line) +
+                                    ") está en el espacio de nombres «" + *uri +
+                                    "»: el documento que se importa no usa espacios de nombres"));
+    }
+}
+
 void requireOldOutputs(const data::XmlOutline& outline, const std::filesystem::path& path) {
     if (outline.rootName.empty())
         throw Error(
             fileMessage(platform::displayPath(path), "el documento no tiene elemento raíz"));
+    refuseNamespace(outline.rootName, outline.rootNamespace, outline.rootLine, path);
     if (!outline.hasChild) {
         throw Error(
             fileMessage(platform::displayPath(path),
                         "el elemento raíz <" + outline.rootName + "> no tiene elemento <SALIDAS>"));
     }
+    refuseNamespace("SALIDAS", outline.childNamespace, outline.childLine, path);
 }
 
 void writeStatusBlock(data::XmlStreamWriter& out, std::size_t teacherCount) {
@@ -91,24 +108,45 @@ void writeStatusBlock(data::XmlStreamWriter& out, std::size_t teacherCount) {
     out.endElement("ERROR");
 }
 
-// Lessons whose teacher no PROFT record carries appear in no teacher block at all.
-void reportLessonsOfUnknownTeachers(const LookupIndexes& indexes,
+// Lessons whose teacher no PROFT record carries appear in no teacher block at all. Only the
+// day of their records is read, to tell lessons from records without a day; a day that does
+// not read as a number is noted as such, never an error of the run.
+void reportLessonsOfUnknownTeachers(data::DbfTable& soluc, const LookupIndexes& indexes,
                                     const std::unordered_set<std::string>& teacherCodes,
-                                    data::DbfTable& soluc, Findings& report) {
+                                    Findings& report) {
     std::vector<std::pair<std::size_t, std::string>> lost;
     for (const auto& [teacher, records] : indexes.lessonsByTeacher) {
         if (teacherCodes.count(teacher) != 0) continue;
-        for (const std::uint32_t record : records) {
-            soluc.moveTo(record);
-            if (soluc.integer("DIA") != 0) lost.emplace_back(record, teacher);
-        }
+        for (const std::size_t record : records) lost.emplace_back(record, teacher);
     }
     std::sort(lost.begin(), lost.end());
     for (const auto& [record, teacher] : lost) {
+        soluc.goTo(record);
+        std::string day;
+        try {
+            if (soluc.integer("DIA") == 0) continue;
+        } catch (const Error& error) {
+            day = " (su DIA no es un número: " + std::string(error.what()) + ")";
+        }
         report.add(Severity::Warning, "SOLUC", record + 1,
                    "el profesor " + text::quoted(text::cp1252ToUtf8(teacher)) +
-                       " no está en PROFT: la lección no aparece en el resultado",
+                       " no está en PROFT: la lección no aparece en el resultado" + day,
                    "registro");
+    }
+}
+
+// Notes in the report every text read with characters that Windows-1252 lacks.
+void reportLossyTexts(TableComponents& tables, Findings& report) {
+    for (const WorkTable which : kOpeningOrder) {
+        const std::string name(data::layoutOf(which).name);
+        tables[which].setLossyTextListener([&report, name](const data::LossyText& lossy) {
+            report.add(Severity::Warning, name, lossy.recordNumber + 1,
+                       "el campo " + text::cp1252ToUtf8(lossy.field) + " " +
+                           text::quoted(lossy.original) +
+                           " tiene caracteres que Windows-1252 no tiene y se lee como " +
+                           text::quoted(text::cp1252ToUtf8(lossy.read)),
+                       "registro");
+        });
     }
 }
 
@@ -142,7 +180,7 @@ private:
 // document's encoding as they are made, teacher by teacher, so that the result never has to
 // be held whole.
 void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableComponents& tables,
-                 Findings* report, ImportResult& result) {
+                 const ImportTables& components, Findings* report, ImportResult& result) {
     ResultOutput output(file);
     const std::string_view bytes = document.bytes;
     output.write(bytes.substr(0, document.childBegin));
@@ -152,15 +190,11 @@ void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableCo
     document.bytes.clear();
     document.bytes.shrink_to_fit();
 
-    const LookupIndexes indexes = buildLookupIndexes(ImportTables{
-        tables[WorkTable::Soluc], tables[WorkTable::Grupost], tables[WorkTable::Proft],
-        tables[WorkTable::Aulat], tables[WorkTable::Asignomt], tables[WorkTable::Asignomt2],
-        tables[WorkTable::Diashorast], tables[WorkTable::Asigt]});
+    const LookupIndexes indexes = buildLookupIndexes(components);
 
     data::XmlStreamWriter out(document.encoding,
                               [&output](std::string_view encoded) { output.write(encoded); });
     auto& teachers = tables[WorkTable::Proft];
-    auto& soluc = tables[WorkTable::Soluc];
     out.startElement("SALIDAS");
     writeStatusBlock(out, teachers.recordCount());
     std::size_t counter = 1;
@@ -170,7 +204,8 @@ void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableCo
         writeDataItem(out, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
         writeDataItem(out, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
         const std::string abbreviation = teachers.text("ABREV");
-        const std::size_t entries = writeLessonEntries(out, soluc, indexes, abbreviation, report);
+        const std::size_t entries =
+            writeLessonEntries(out, components, indexes, abbreviation, report);
         out.endElement("listasal");
         result.lessons += entries;
         teacherCodes.insert(abbreviation);
@@ -186,7 +221,9 @@ void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableCo
     output.write(tail);
     output.flush();
     result.teachers = counter - 1;
-    if (report != nullptr) reportLessonsOfUnknownTeachers(indexes, teacherCodes, soluc, *report);
+    if (report != nullptr) {
+        reportLessonsOfUnknownTeachers(tables[WorkTable::Soluc], indexes, teacherCodes, *report);
+    }
 }
 
 }  // namespace
@@ -280,6 +317,7 @@ ImportResult runImport(const std::filesystem::path& document,
             throw Error("El informe no puede escribirse en " + *overwritten);
         }
     }
+    data::requireWorkFolder(workFolder);
     for (const auto& notice : exporter::repairWorkFolder(workFolder)) {
         if (options.notice) options.notice(notice);
     }
@@ -294,13 +332,19 @@ ImportResult runImport(const std::filesystem::path& document,
 
     TableComponents tables(workFolder);
     tables.openAll();
+    if (findings != nullptr) reportLossyTexts(tables, *findings);
+    const ImportTables components{tables[WorkTable::Soluc],      tables[WorkTable::Grupost],
+                                  tables[WorkTable::Proft],      tables[WorkTable::Aulat],
+                                  tables[WorkTable::Asignomt],   tables[WorkTable::Asignomt2],
+                                  tables[WorkTable::Diashorast], tables[WorkTable::Asigt]};
+    requireImportFields(components);
     auto xml = namingMemoryUse("leer el documento " + platform::displayPath(document), [&] {
         return data::XmlDocument::outline(document, "SALIDAS", options.limits);
     });
     requireOldOutputs(xml, document);
     platform::StagedFile resultFile(result.resultPath);
     namingMemoryUse("componer el documento de resultado",
-                    [&] { writeResult(xml, resultFile, tables, findings, result); });
+                    [&] { writeResult(xml, resultFile, tables, components, findings, result); });
     tables.closeAll();
     resultFile.finish();
 

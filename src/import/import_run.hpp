@@ -29,7 +29,8 @@ std::filesystem::path resultPathFor(const std::filesystem::path& document);
 
 struct ImportOptions {
     // With it, what would otherwise be lost without a word is noted as warnings: lookups that
-    // found no record, teachers without lessons, lessons of teachers that PROFT does not carry.
+    // found no record, teachers without lessons, lessons of teachers that PROFT does not carry,
+    // table texts that Windows-1252 cannot carry.
     Findings* report = nullptr;
     // Where those warnings are saved as text (one a line, a summary last). The report file is
     // made ready before the result takes its place and is put in place first, so a report
@@ -41,11 +42,12 @@ struct ImportOptions {
     std::function<void(const std::string& notice)> notice;
 };
 
-// Writes the result document. The nine work tables are held exclusively while the run reads
-// them and are closed again whatever happens; the result is saved atomically, so a failing
-// run (thq::Error) leaves no result file and an earlier one untouched. Before anything else
-// the run puts the work folder in order after an interrupted export (work_folder_repair.hpp)
-// and removes temporary files that killed saves left beside the result.
+// Writes the result document. The nine work tables are held while the run reads them (read
+// access suffices; others may read them too, no program may write them meanwhile) and are
+// closed again whatever happens; the result is saved atomically, so a failing run
+// (thq::Error) leaves no result file and an earlier one untouched. Before anything else the
+// run puts the work folder in order after an interrupted export (work_folder_repair.hpp) and
+// removes temporary files that killed saves left beside the result.
 ImportResult runImport(const std::filesystem::path& document,
                        const std::filesystem::path& workFolder, const ImportOptions& options);
 ImportResult runImport(const std::filesystem::path& document,

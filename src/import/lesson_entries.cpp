@@ -18,11 +18,24 @@ void writeDataItem(data::XmlStreamWriter& out, const std::string& name,
 
 namespace {
 
-template <typename Map>
-const typename Map::mapped_type* find(const Map& map, const std::string& key) {
-    const auto it = map.find(key);
-    return it == map.end() ? nullptr : &it->second;
+// The record an index holds for a key, made current in its table; false when none.
+bool lookUp(data::DbfTable& table, const RecordIndex& index, const std::string& key) {
+    const auto it = index.find(key);
+    if (it == index.end()) return false;
+    table.goTo(it->second);
+    return true;
 }
+
+// What a lesson's SOLUC record says, read field by field as the lesson needs it.
+struct Lesson {
+    std::size_t recordNumber = 0;  // physical record number in SOLUC, from 0
+    std::string subject;           // ASIG
+    std::string group;             // CODGRUPO
+    std::string activity;          // TAREA
+    std::string dayText;           // DIA as text
+    std::int32_t hour = 0;         // HORA as an integer
+    std::string room;              // AULA
+};
 
 // What one lesson translates back to; every value starts empty for every lesson.
 struct ResolvedLesson {
@@ -49,91 +62,112 @@ private:
     const Lesson& lesson_;
 };
 
-std::string quoted(const std::string& cp1252) { return text::quoted(text::cp1252ToUtf8(cp1252)); }
+std::string quotedText(const std::string& cp1252) {
+    return text::quoted(text::cp1252ToUtf8(cp1252));
+}
 
-ResolvedLesson resolve(const LookupIndexes& indexes, const Lesson& lesson,
+// Reads the lesson of the current SOLUC record and resolves it, in the order the fields are
+// needed: subject and group, activity, group, subject fallback, slot, room.
+ResolvedLesson resolve(const ImportTables& tables, const LookupIndexes& indexes, Lesson& lesson,
                        const MissReporter& reporter) {
+    data::DbfTable& soluc = tables.soluc;
     ResolvedLesson resolved;
-    if (const auto* key =
-            find(indexes.subjectKeyByAssignment, pairKey(lesson.subject, lesson.group))) {
-        resolved.subjectKey = *key;
+    lesson.subject = soluc.text("ASIG");
+    lesson.group = soluc.text("CODGRUPO");
+    if (lookUp(tables.asigt, indexes.assignmentByKey, pairKey(lesson.subject, lesson.group))) {
+        resolved.subjectKey = tables.asigt.text("CLAVE");
     }
+    lesson.activity = soluc.text("TAREA");
     resolved.activity = lesson.activity;
-    if (const auto* taskId = find(indexes.taskIdByCode, lesson.activity)) {
-        resolved.activity = *taskId;
+    if (lookUp(tables.asignomt, indexes.taskByCode, lesson.activity)) {
+        resolved.activity = tables.asignomt.text("CODTAREA");
     } else {
         reporter.miss(lesson.activity,
-                      "la actividad " + quoted(lesson.activity) +
+                      "la actividad " + quotedText(lesson.activity) +
                           " no está en ASIGNOMT: X_ACTIVIDAD lleva el código tal cual");
     }
 
     std::string courseKey;
-    if (const auto* group = find(indexes.groupByCode, lesson.group)) {
-        resolved.groupKey = group->groupKey;
-        courseKey = group->courseKey;
+    if (lookUp(tables.grupost, indexes.groupByCode, lesson.group)) {
+        resolved.groupKey = tables.grupost.text("CLAVE");
+        courseKey = tables.grupost.text("CLAVECURSO");
     } else {
-        reporter.miss(lesson.group, "el grupo " + quoted(lesson.group) +
+        reporter.miss(lesson.group, "el grupo " + quotedText(lesson.group) +
                                         " no está en GRUPOST: X_UNIDAD queda vacío");
     }
     // Subjects taught outside the assignment table (tasks, or a group the export did not
     // pair) are found by their code within the group's course.
     if (text::isBlank(resolved.subjectKey)) {
-        if (const auto* subject =
-                find(indexes.subjectByCodeAndCourse, pairKey(lesson.subject, courseKey))) {
-            resolved.subjectKey = text::isBlank(subject->mark) ? std::string() : subject->subjectId;
+        if (lookUp(tables.asignomt2, indexes.subjectByCodeAndCourse,
+                   pairKey(lesson.subject, courseKey))) {
+            resolved.subjectKey = text::isBlank(tables.asignomt2.text("ALECTIVA"))
+                                      ? std::string()
+                                      : tables.asignomt2.text("MATERIA");
         } else {
             reporter.miss(lesson.subject,
-                          "la materia " + quoted(lesson.subject) + " del grupo " +
-                              quoted(lesson.group) +
+                          "la materia " + quotedText(lesson.subject) + " del grupo " +
+                              quotedText(lesson.group) +
                               " no está en ASIGT ni en ASIGNOMT2: X_MATERIAOMC queda vacío");
         }
     }
+    lesson.dayText = soluc.text("DIA");
+    lesson.hour = soluc.integer("HORA");
     const std::string slotKey = lesson.dayText + std::to_string(lesson.hour);
-    if (const auto* slot = find(indexes.slotByKey, slotKey)) {
-        resolved.weekday = slot->weekday;
-        resolved.slotCode = slot->slotCode;
+    if (lookUp(tables.diashorast, indexes.slotByKey, slotKey)) {
+        resolved.weekday = tables.diashorast.text("DIA");
+        resolved.slotCode = tables.diashorast.text("CODDIHO");
     } else {
-        reporter.miss(slotKey, "el tramo " + quoted(slotKey) + " (día " +
+        reporter.miss(slotKey, "el tramo " + quotedText(slotKey) + " (día " +
                                    text::escapeControls(text::cp1252ToUtf8(lesson.dayText)) +
                                    ", hora " + std::to_string(lesson.hour) +
                                    ") no está en DIASHORAST: N_DIASEMANA y X_TRAMO quedan vacíos");
     }
-    if (const auto* room = find(indexes.roomIdByCode, lesson.room)) {
-        resolved.room = *room;
+    lesson.room = soluc.text("AULA");
+    if (lookUp(tables.aulat, indexes.roomByCode, lesson.room)) {
+        resolved.room = tables.aulat.text("DEPCENTRO");
     } else {
-        reporter.miss(lesson.room, "el aula " + quoted(lesson.room) +
+        reporter.miss(lesson.room, "el aula " + quotedText(lesson.room) +
                                        " no está en AULAT: X_DEPCENTRO queda vacío");
     }
     return resolved;
 }
 
+std::string lessonPlace(std::size_t recordNumber) {
+    return "lección del registro " + std::to_string(recordNumber + 1) + " de SOLUC";
+}
+
 }  // namespace
 
-std::size_t writeLessonEntries(data::XmlStreamWriter& out, data::DbfTable& soluc,
+std::size_t writeLessonEntries(data::XmlStreamWriter& out, const ImportTables& tables,
                                const LookupIndexes& indexes, const std::string& teacherAbbreviation,
                                Findings* report) {
-    const auto* records = find(indexes.lessonsByTeacher, teacherAbbreviation);
-    if (records == nullptr) return 0;
+    const auto lessons = indexes.lessonsByTeacher.find(teacherAbbreviation);
+    if (lessons == indexes.lessonsByTeacher.end()) return 0;
     std::size_t counter = 1;
-    for (const std::uint32_t record : *records) {
-        soluc.moveTo(record);
-        const Lesson lesson = readLesson(soluc);
-        if (lesson.day == 0) continue;  // a lesson without a day is not scheduled
-        out.startElement("listasal", "seq", "TRAMO_" + std::to_string(counter++));
-        const ResolvedLesson resolved = resolve(indexes, lesson, MissReporter(report, lesson));
+    for (const std::size_t record : lessons->second) {
+        Lesson lesson;
+        lesson.recordNumber = record;
+        ResolvedLesson resolved;
         try {
+            tables.soluc.goTo(record);
+            // The day decides first; a lesson without a day is not scheduled, and nothing
+            // else of its record is read.
+            if (tables.soluc.integer("DIA") == 0) continue;
+            out.startElement("listasal", "seq", "TRAMO_" + std::to_string(counter++));
+            resolved = resolve(tables, indexes, lesson, MissReporter(report, lesson));
             writeDataItem(out, "X_ACTIVIDAD", resolved.activity);
             writeDataItem(out, "N_DIASEMANA", resolved.weekday);
             writeDataItem(out, "X_TRAMO", resolved.slotCode);
             writeDataItem(out, "X_DEPCENTRO", resolved.room);
             writeDataItem(out, "X_MATERIAOMC", resolved.subjectKey);
             writeDataItem(out, "X_UNIDAD", resolved.groupKey);
+            out.endElement("listasal");
         } catch (const Error& error) {
-            throw Error(error.what(), "lección del registro " +
-                                          std::to_string(lesson.recordNumber + 1) + " de SOLUC, " +
-                                          error.detail());
+            const std::string detail = error.detail().empty()
+                                           ? lessonPlace(record)
+                                           : lessonPlace(record) + ", " + error.detail();
+            throw Error(error.what(), detail);
         }
-        out.endElement("listasal");
     }
     return counter - 1;
 }

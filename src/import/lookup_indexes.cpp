@@ -1,5 +1,7 @@
 #include "import/lookup_indexes.hpp"
 
+#include <initializer_list>
+
 namespace thq::importer {
 
 std::string pairKey(const std::string& first, const std::string& second) {
@@ -17,53 +19,48 @@ void scan(data::DbfTable& table, Visit visit) {
     for (table.first(); !table.eof(); table.next()) visit(table);
 }
 
-void indexLessons(data::DbfTable& soluc, LookupIndexes& indexes) {
-    scan(soluc, [&](data::DbfTable& t) {
-        indexes.lessonsByTeacher[t.text("PROF")].push_back(
-            static_cast<std::uint32_t>(t.currentRecordNumber()));
-    });
+// Key -> the first record that carries it.
+template <typename Key>
+RecordIndex indexBy(data::DbfTable& table, Key key) {
+    RecordIndex index;
+    scan(table, [&](data::DbfTable& t) { index.try_emplace(key(t), t.currentRecordNumber()); });
+    return index;
+}
+
+void require(data::DbfTable& table, std::initializer_list<const char*> fields) {
+    for (const char* field : fields) table.requireReadable(field);
 }
 
 }  // namespace
 
-Lesson readLesson(const data::DbfTable& soluc) {
-    Lesson lesson;
-    lesson.recordNumber = soluc.currentRecordNumber();
-    lesson.day = soluc.integer("DIA");
-    lesson.dayText = soluc.text("DIA");
-    lesson.hour = soluc.integer("HORA");
-    lesson.subject = soluc.text("ASIG");
-    lesson.group = soluc.text("CODGRUPO");
-    lesson.activity = soluc.text("TAREA");
-    lesson.room = soluc.text("AULA");
-    return lesson;
+void requireImportFields(const ImportTables& tables) {
+    require(tables.soluc, {"PROF", "DIA", "HORA", "ASIG", "CODGRUPO", "TAREA", "AULA"});
+    require(tables.grupost, {"ABREV", "CLAVE", "CLAVECURSO"});
+    require(tables.proft, {"X_EMPLEADO", "F_TOMAPOS", "ABREV"});
+    require(tables.aulat, {"ABREV", "DEPCENTRO"});
+    require(tables.asignomt, {"COD", "CODTAREA"});
+    require(tables.asignomt2, {"COD", "CLAVECURSO", "ALECTIVA", "MATERIA"});
+    require(tables.diashorast, {"DIHO", "DIA", "CODDIHO"});
+    require(tables.asigt, {"CASIG", "CGRUP", "CLAVE"});
 }
 
 LookupIndexes buildLookupIndexes(const ImportTables& tables) {
     LookupIndexes indexes;
-    indexLessons(tables.soluc, indexes);
-    scan(tables.asigt, [&](data::DbfTable& t) {
-        indexes.subjectKeyByAssignment.try_emplace(pairKey(t.text("CASIG"), t.text("CGRUP")),
-                                                   t.text("CLAVE"));
+    // SOLUC's filter field, read of every record as the filter on PROF reads it.
+    scan(tables.soluc, [&](data::DbfTable& t) {
+        indexes.lessonsByTeacher[t.text("PROF")].push_back(t.currentRecordNumber());
     });
-    scan(tables.asignomt, [&](data::DbfTable& t) {
-        indexes.taskIdByCode.try_emplace(t.text("COD"), t.text("CODTAREA"));
+    indexes.assignmentByKey = indexBy(
+        tables.asigt, [](data::DbfTable& t) { return pairKey(t.text("CASIG"), t.text("CGRUP")); });
+    indexes.taskByCode = indexBy(tables.asignomt, [](data::DbfTable& t) { return t.text("COD"); });
+    indexes.groupByCode =
+        indexBy(tables.grupost, [](data::DbfTable& t) { return t.text("ABREV"); });
+    indexes.subjectByCodeAndCourse = indexBy(tables.asignomt2, [](data::DbfTable& t) {
+        return pairKey(t.text("COD"), t.text("CLAVECURSO"));
     });
-    scan(tables.grupost, [&](data::DbfTable& t) {
-        indexes.groupByCode.try_emplace(t.text("ABREV"),
-                                        GroupKeys{t.text("CLAVE"), t.text("CLAVECURSO")});
-    });
-    scan(tables.asignomt2, [&](data::DbfTable& t) {
-        indexes.subjectByCodeAndCourse.try_emplace(
-            pairKey(t.text("COD"), t.text("CLAVECURSO")),
-            SubjectByCourse{t.text("ALECTIVA"), t.text("MATERIA")});
-    });
-    scan(tables.diashorast, [&](data::DbfTable& t) {
-        indexes.slotByKey.try_emplace(t.text("DIHO"), SlotKeys{t.text("DIA"), t.text("CODDIHO")});
-    });
-    scan(tables.aulat, [&](data::DbfTable& t) {
-        indexes.roomIdByCode.try_emplace(t.text("ABREV"), t.text("DEPCENTRO"));
-    });
+    indexes.slotByKey =
+        indexBy(tables.diashorast, [](data::DbfTable& t) { return t.text("DIHO"); });
+    indexes.roomByCode = indexBy(tables.aulat, [](data::DbfTable& t) { return t.text("ABREV"); });
     return indexes;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// The work tables the import resolves lessons against, each read once into an index by its
-// lookup key. Where several records share a key the first in record order wins, exactly as
-// a scan from the first record would find it.
-#include <cstdint>
+// The work tables the import resolves lessons against. Each lookup table is indexed once by
+// its key fields; where several records share a key the first in record order wins, exactly
+// as a scan from the first record would find it. The other fields are read only from the
+// record a lesson's lookup finds, and a SOLUC record's fields only when its lesson is
+// written: a record the import skips is never read beyond what decides that it is skipped.
+#include <cstddef>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -10,55 +12,6 @@
 #include "data/dbf_table.hpp"
 
 namespace thq::importer {
-
-// One record of the timetable solution, with the fields the import reads.
-struct Lesson {
-    std::size_t recordNumber = 0;  // physical record number in SOLUC, from 0
-    std::int32_t day = 0;          // DIA as an integer
-    std::string dayText;           // DIA as text
-    std::int32_t hour = 0;         // HORA as an integer
-    std::string subject;           // ASIG
-    std::string group;             // CODGRUPO
-    std::string activity;          // TAREA
-    std::string room;              // AULA
-};
-
-struct GroupKeys {
-    std::string groupKey;   // CLAVE
-    std::string courseKey;  // CLAVECURSO
-};
-
-struct SubjectByCourse {
-    std::string mark;       // ALECTIVA
-    std::string subjectId;  // MATERIA
-};
-
-struct SlotKeys {
-    std::string weekday;   // DIA
-    std::string slotCode;  // CODDIHO
-};
-
-struct LookupIndexes {
-    // SOLUC grouped by PROF: each teacher's physical record numbers, in record order. Only
-    // the numbers are kept, so that a solution of millions of lessons takes little memory;
-    // readLesson() reads a lesson when its turn comes.
-    std::unordered_map<std::string, std::vector<std::uint32_t>> lessonsByTeacher;
-    // ASIGT: pairKey(CASIG, CGRUP) -> CLAVE.
-    std::unordered_map<std::string, std::string> subjectKeyByAssignment;
-    // ASIGNOMT: COD -> CODTAREA.
-    std::unordered_map<std::string, std::string> taskIdByCode;
-    // GRUPOST: ABREV -> keys.
-    std::unordered_map<std::string, GroupKeys> groupByCode;
-    // ASIGNOMT2: pairKey(COD, CLAVECURSO) -> mark and identifier.
-    std::unordered_map<std::string, SubjectByCourse> subjectByCodeAndCourse;
-    // DIASHORAST: DIHO -> weekday and slot code.
-    std::unordered_map<std::string, SlotKeys> slotByKey;
-    // AULAT: ABREV -> DEPCENTRO.
-    std::unordered_map<std::string, std::string> roomIdByCode;
-};
-
-// Joins two lookup texts into one unambiguous key (the first text's length leads).
-std::string pairKey(const std::string& first, const std::string& second);
 
 struct ImportTables {
     data::DbfTable& soluc;
@@ -71,9 +24,26 @@ struct ImportTables {
     data::DbfTable& asigt;
 };
 
-LookupIndexes buildLookupIndexes(const ImportTables& tables);
+// Record numbers (physical, from 0) by lookup key.
+using RecordIndex = std::unordered_map<std::string, std::size_t>;
 
-// The lesson of SOLUC's current record.
-Lesson readLesson(const data::DbfTable& soluc);
+struct LookupIndexes {
+    // SOLUC record numbers by PROF, each teacher's in record order.
+    std::unordered_map<std::string, std::vector<std::size_t>> lessonsByTeacher;
+    RecordIndex assignmentByKey;         // ASIGT: pairKey(CASIG, CGRUP)
+    RecordIndex taskByCode;              // ASIGNOMT: COD
+    RecordIndex groupByCode;             // GRUPOST: ABREV
+    RecordIndex subjectByCodeAndCourse;  // ASIGNOMT2: pairKey(COD, CLAVECURSO)
+    RecordIndex slotByKey;               // DIASHORAST: DIHO
+    RecordIndex roomByCode;              // AULAT: ABREV
+};
+
+// Joins two lookup texts into one unambiguous key (the first text's length leads).
+std::string pairKey(const std::string& first, const std::string& second);
+
+// Checks that every table has the fields the import reads, in types it can read.
+void requireImportFields(const ImportTables& tables);
+
+LookupIndexes buildLookupIndexes(const ImportTables& tables);
 
 }  // namespace thq::importer

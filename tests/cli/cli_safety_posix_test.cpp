@@ -225,12 +225,12 @@ TEST_F(School, ValuesFromADocumentCannotForgeOrClearTheCheckOutput) {
     const std::string stored = "'9\\nAVISO PROFESORES fila 1: falso?2J'";
     EXPECT_EQ(text.out, "AVISO MATERIAS fila 1: valor 4: " + value +
                             " tiene caracteres que Windows-1252 no tiene y se guarda como " +
-                            stored + "\nERROR MATERIAS fila 1: valor 4 (minutos): " + stored +
+                            stored + "\nERROR MATERIAS fila 1: valor 4 (minutos): " + value +
                             " no es un valor entero válido\n1 error, 1 aviso\n");
     const auto csv = transhoralis({"check", "--format", "csv", (dir_ / "raro.xml").string()});
     EXPECT_EQ(csv.out, "severidad,sección,fila,texto\r\nAVISO,MATERIAS,1,valor 4: " + value +
                            " tiene caracteres que Windows-1252 no tiene y se guarda como " +
-                           stored + "\r\nERROR,MATERIAS,1,valor 4 (minutos): " + stored +
+                           stored + "\r\nERROR,MATERIAS,1,valor 4 (minutos): " + value +
                            " no es un valor entero válido\r\n");
 }
 

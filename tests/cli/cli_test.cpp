@@ -1,5 +1,6 @@
 // The transhoralis command as a user runs it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "test_support.hpp"
 
@@ -95,6 +96,95 @@ print(len(rows) - 1)
         EXPECT_EQ(check.exitCode, 0) << table << "\n" << check.out << check.err;
         EXPECT_GT(std::stoi(check.out.empty() ? "0" : check.out), 0) << table;
     }
+}
+
+// Tables of other programs: texts and memos in their own code page, binary numbers, Visual
+// FoxPro's bookkeeping field left out, and a type that cannot be shown refused before any
+// output.
+TEST(Cli, DumpShowsTablesOfOtherProgramsAsTheyHoldThem) {
+    TempDir dir;
+    const auto written = runPython(R"(
+import sys, dbf
+t = dbf.Table(sys.argv[1] + '/PROFT.DBF', 'ABREV C(4); NOMBRE C(20); NOTA M', dbf_type='db3',
+              codepage='cp850')
+t.open(dbf.READ_WRITE)
+t.append(('NUÑE', 'José Ángel Núñez', 'Jefe de departamento, «lengua»'))
+t.append(('MUÑO', 'Ana Belén Muñoz', ''))
+t.close()
+t = dbf.Table(sys.argv[1] + '/VFP.DBF', 'ABREV C(4); H B; P Y; N I; X N(3,0) NULL',
+              dbf_type='vfp', codepage='cp1252')
+t.open(dbf.READ_WRITE)
+t.append(('A', 2.5, 10.25, -7, 1))
+t.close()
+t = dbf.Table(sys.argv[1] + '/OLE.DBF', 'ABREV C(4); FOTO G', dbf_type='vfp', codepage='cp1252')
+t.open(dbf.READ_WRITE)
+t.append(('A', b'ole'))
+t.close()
+)",
+                                   {dir.path().string()});
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+
+    const auto proft = transhoralis({"dump", "-w", dir.path().string(), "PROFT"});
+    ASSERT_EQ(proft.exitCode, 0) << proft.err;
+    // dbfread finds the code page from the table's header on its own.
+    const auto independent = runPython(R"(
+import csv, io, sys, dbfread
+table = dbfread.DBF(sys.argv[1])
+out = io.StringIO(newline='')
+writer = csv.writer(out, lineterminator='\r\n')
+writer.writerow(table.field_names)
+for record in table:
+    writer.writerow([record[name] or '' for name in table.field_names])
+sys.stdout.write(out.getvalue())
+)",
+                                       {(dir / "PROFT.DBF").string()});
+    ASSERT_EQ(independent.exitCode, 0) << independent.err;
+    EXPECT_EQ(proft.out, independent.out);
+    EXPECT_NE(proft.out.find("NUÑE,José Ángel Núñez,\"Jefe de departamento, «lengua»\""),
+              std::string::npos)
+        << proft.out;
+
+    const auto vfp = transhoralis({"dump", (dir / "VFP.DBF").string()});
+    ASSERT_EQ(vfp.exitCode, 0) << vfp.err;
+    EXPECT_EQ(vfp.out, "ABREV,H,P,N,X\r\nA,2.5,10.25,-7,1\r\n");
+
+    const auto ole = transhoralis({"dump", (dir / "OLE.DBF").string()});
+    EXPECT_EQ(ole.exitCode, 1);
+    EXPECT_EQ(ole.out, "");
+    EXPECT_EQ(ole.err, (dir / "OLE.DBF").string() +
+                           ": el campo «FOTO» es de tipo G (objeto OLE), que no se puede leer.\n");
+}
+
+// A work folder that is a file, and a table that is a pipe, are named as what they are (and
+// the pipe is never waited on).
+TEST(Cli, WrongKindsOfFilesAreNamedAsWhatTheyAre) {
+    TempDir dir;
+    writeFile(dir / "archivo", "x");
+    writeFile(dir / "doc.xml", "<SERVICIO><SALIDAS/></SERVICIO>");
+    const std::string file = (dir / "archivo").string();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"export", "-w", file, (dir / "doc.xml").string()},
+          std::vector<std::string>{"import", "-w", file, (dir / "doc.xml").string()},
+          std::vector<std::string>{"dump", "-w", file, "PROFT"}}) {
+        const auto result = transhoralis(args);
+        EXPECT_EQ(result.exitCode, 1) << args[0];
+        EXPECT_EQ(result.err, file +
+                                  ": es un archivo, no una carpeta: la carpeta de trabajo tiene "
+                                  "que ser una carpeta.\n")
+            << args[0];
+    }
+
+    const auto work = dir / "HTEMP";
+    std::filesystem::create_directory(work);
+    ASSERT_EQ(transhoralis({"export", "-w", work.string(), kSample}).exitCode, 0);
+    ASSERT_EQ(::mkfifo((work / "SOLUC.DBF").c_str(), 0644), 0);
+    const std::string problem =
+        ": no es un archivo normal (es una tubería, un dispositivo o un socket)\n";
+    const auto import = transhoralis({"import", "-w", work.string(), kSample});
+    EXPECT_EQ(import.exitCode, 1);
+    EXPECT_EQ(import.err, (work / "SOLUC.DBF").string() + problem);
+    const auto dump = transhoralis({"dump", "-w", work.string(), "SOLUC"});
+    EXPECT_EQ(dump.err, (work / "SOLUC.DBF").string() + problem);
 }
 
 TEST(Cli, DumpNamesAMissingTable) {

@@ -518,7 +518,8 @@ TEST_F(ImportFaultWalk, EveryFailingCallLeavesTheEarlierResultOrTheNewOne) {
         const Snapshot fresh = snapshotFolder(docs_);
         ASSERT_NE(fresh, old);
         const std::size_t calls = log.size();
-        ASSERT_GE(calls, 9u + 5u) << "nine tables opened, the result saved in steps";
+        // The tables are only read (not counted); the result is saved in steps.
+        ASSERT_GE(calls, 5u) << "the result saved in steps";
         std::cout << "[ walk     ] import of the sample school: " << calls << " mutating calls\n";
         // The save's last step, the folder flush, comes after the new result took its name.
         ASSERT_EQ(log.back().kind, CallKind::FlushFolder);

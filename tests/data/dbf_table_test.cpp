@@ -398,11 +398,11 @@ for r in t:
             int width = definition.type == FieldType::Text      ? definition.width
                         : definition.type == FieldType::Integer ? 11
                         : definition.type == FieldType::Number  ? 18
-                                                          : 1;
+                                                                : 1;
             layoutFields += definition.name + ":" +
                             (definition.type == FieldType::Text      ? "C"
                              : definition.type == FieldType::Logical ? "L"
-                                                               : "N") +
+                                                                     : "N") +
                             ":" + std::to_string(width) + ":" +
                             (definition.type == FieldType::Number ? "4" : "0");
         }
@@ -479,7 +479,7 @@ TEST(DbfInterop, ReadsDbase4VersionBytes) {
     auto file = dir / "D4.DBF";
     writeWithPythonDbf(file);
     const std::string original = readFile(file);
-    for (unsigned char version : {0x04, 0x8B, 0x83, 0x8E}) {
+    for (unsigned char version : {0x8B, 0x83, 0x8E}) {
         SCOPED_TRACE(static_cast<int>(version));
         std::string bytes = original;
         bytes[0] = static_cast<char>(version);
@@ -659,6 +659,10 @@ TEST(DbfShare, TwoObjectsInOneProcessConflictLikeTwoPrograms) {
         {OpenMode::Exclusive, OpenMode::Shared, true},
         {OpenMode::Shared, OpenMode::Exclusive, true},
         {OpenMode::Shared, OpenMode::Shared, false},
+        // Readers keep writers out, and each other not.
+        {OpenMode::ReadOnly, OpenMode::Exclusive, true},
+        {OpenMode::Exclusive, OpenMode::ReadOnly, true},
+        {OpenMode::ReadOnly, OpenMode::ReadOnly, false},
     };
     TempDir dir;
     auto file = createTable(dir / "PROFT.DBF", layoutOf(WorkTable::Proft).fields);
@@ -676,6 +680,41 @@ TEST(DbfShare, TwoObjectsInOneProcessConflictLikeTwoPrograms) {
         EXPECT_EQ(message.empty(), !c.conflicts) << message;
         EXPECT_TRUE(opener.isOpen());
     }
+}
+
+// A table another user owns, on a read-only share or mount: reading needs read access alone.
+TEST(DbfShare, ReadOnlyFilesOpenForReading) {
+    TempDir dir;
+    const auto folder = dir / "solo-lectura";
+    std::filesystem::create_directory(folder);
+    auto file = createTable(folder / "SOLUC.DBF", layoutOf(WorkTable::Soluc).fields);
+    {
+        DbfTable table(file);
+        table.open();
+        table.append();
+        table.setText("PROF", "ANA");
+        table.post();
+    }
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                    std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                    std::filesystem::perms::others_exec);
+    const std::string answer = test::runWithoutPrivileges([&] {
+        std::string seen;
+        DbfTable reader(file);
+        reader.open(OpenMode::ReadOnly);
+        for (reader.first(); !reader.eof(); reader.next()) seen += reader.text("PROF") + ";";
+        seen += errorOf([&] { reader.append(); }) + ";";
+        DbfTable writer(file);
+        seen += errorOf([&] { writer.open(OpenMode::Exclusive); });
+        return seen;
+    });
+    EXPECT_EQ(answer.substr(0, answer.find(';', answer.find(';') + 1) + 1),
+              "ANA;" + file.string() + ": la tabla está abierta solo para lectura;");
+    EXPECT_NE(answer.find(file.string() + ": no se puede abrir"), std::string::npos) << answer;
 }
 
 TEST(DbfShare, CreateFailsWithoutTouchingATableInUse) {

@@ -166,8 +166,8 @@ TEST(XmlLoad, MissingFilesAndFoldersAreRefusedNamingThem) {
 TEST(XmlParse, ErrorsNameTheLineAndColumnAndPrintNothing) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(errorOf([] { XmlDocument::parse("<r>\n<a></b></r>", "datos.xml"); }),
-              "datos.xml: el documento XML no es válido (línea 2, columna 8): Opening and "
-              "ending tag mismatch: a line 2 and b");
+              "datos.xml: el documento XML no es válido (línea 2, columna 8): la etiqueta de "
+              "cierre </b> no corresponde a <a>, abierta en la línea 2");
 
     struct Case {
         const char* bytes;
@@ -177,7 +177,6 @@ TEST(XmlParse, ErrorsNameTheLineAndColumnAndPrintNothing) {
         {"<r>\n  <a>\n", "(línea 3, columna 1)"},
         {"<r a=\"1\" a=\"2\"/>", "(línea 1, columna 15)"},
         {"<r>&nada;</r>", "(línea 1, columna 10)"},
-        {"<?xml version=\"1.0\" encoding=\"x-nada\"?><r/>", "(línea 1, columna"},
         {"texto", "(línea 1, columna 1)"},
         {"<r/>\n<s/>", "(línea 2, columna 1)"},
         {"<r>\xFF</r>", "(línea 1, columna 4)"},

@@ -1,6 +1,7 @@
 // th_file_holder HOLD FILE: takes the hold on FILE, prints "H" (held) or "F" (failed) on a
 // line of its own, and keeps the hold until its standard input ends.
-// th_file_holder --list: prints the names of the holds, one a line.
+// th_file_holder --list: prints the names of the holds, one a line; --readers those of them
+// that only read.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -20,8 +21,12 @@ int main(int argc, char** argv) {
         for (const auto& hold : holds) std::cout << hold << '\n';
         return 0;
     }
+    if (argc == 2 && std::string(argv[1]) == "--readers") {
+        for (const auto& hold : test::holder::platformReaderHolds()) std::cout << hold << '\n';
+        return 0;
+    }
     if (argc != 3) {
-        std::cerr << "uso: th_file_holder HOLD FILE | --list\n";
+        std::cerr << "uso: th_file_holder HOLD FILE | --list | --readers\n";
         return 2;
     }
     const std::string hold = argv[1];

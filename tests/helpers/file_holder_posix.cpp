@@ -8,6 +8,9 @@ namespace thq::test::holder {
 
 std::vector<std::string> platformHolds() { return {"ofd-write", "ofd-read", "record-write"}; }
 
+// Our engine's shared open takes a read lock on POSIX.
+std::vector<std::string> platformReaderHolds() { return {"table-shared", "ofd-read"}; }
+
 bool takePlatformHold(const std::string& hold, const std::filesystem::path& file) {
     const bool write = hold != "ofd-read";
     const int descriptor = ::open(file.c_str(), write ? O_RDWR : O_RDONLY);
