@@ -20,15 +20,8 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 # The first call makes the prefix; its services must not hold a pipe of ours.
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 
-# Known to fail on Windows until the table-fidelity branch, which brings our own windows-1252
-# converter, is merged (libxml2 here has no iconv), and two tests of the work-folder repair
-# whose expectations are still POSIX-shaped (a held temporary read back, paths joined with
-# '/'). Listed here so that every other test keeps guarding the build.
-known_failures='XmlEncoding.EveryEncodingReadsAsUtf8AndSavesInItsOwn|XmlSave.AnUnchangedDocumentSerializesToTheBytesItWasReadFrom|XmlSave.ChangingOneElementLeavesEveryOtherByteAsRead|ImportEncodingTest.WritesTheDocumentsOwnEncoding/Windows1252|PlatformFile.OnlyTemporariesWhoseWriterIsGoneAreRemovedAsAbandoned|WorkFolderRepair.RemovesOnlyWhatItCanExplainAndReportsTheRest'
-export TH_COMPARE_LEAVE_OUT="windows-1252"
-
 echo "== Pruebas de Windows bajo wine"
-ctest --test-dir "$build" --output-on-failure -j2 -E "$known_failures"
+ctest --test-dir "$build" --output-on-failure -j2
 
 echo "== Linux frente a Windows"
 if [ ! -x "$linux_build/bin/transhoralis" ] || [ ! -x "$linux_build/bin/horalia-demo-soluc" ]; then

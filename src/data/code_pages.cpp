@@ -155,10 +155,11 @@ std::string CodePage::fromCp1252(std::string_view cp1252, std::size_t maxBytes) 
     if (isWindows1252()) return std::string(cp1252.substr(0, std::min(maxBytes, cp1252.size())));
     std::string out;
     for (const char c : cp1252) {
-        std::string bytes = bytesOf(table_, cp1252CodePoint(static_cast<unsigned char>(c)));
-        if (bytes.empty()) bytes = "?";
-        if (out.size() + bytes.size() > maxBytes) break;
-        out += bytes;
+        const std::string bytes =
+            bytesOf(table_, cp1252CodePoint(static_cast<unsigned char>(c)));
+        const std::string_view piece = bytes.empty() ? std::string_view("?") : bytes;
+        if (out.size() + piece.size() > maxBytes) break;
+        out.append(piece);
     }
     return out;
 }

@@ -1,7 +1,9 @@
 // The command line where a run finds what a killed export left, where its output cannot be
 // written, where an option would make it overwrite what the user keeps, and where values from
-// a document or a table would otherwise reach the terminal as they are.
+// a document or a table would otherwise reach the terminal as they are, and where a table is
+// not a regular file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cerrno>
@@ -62,6 +64,20 @@ protected:
     fs::path document_ = dir_ / "horario.xml";
     fs::path result_ = dir_ / "ResultadoHoralishorario.xml";
 };
+
+// A table that is a pipe is named as what it is, and never waited on.
+TEST_F(School, ATableThatIsAPipeIsNamedAsSuch) {
+    fs::remove(work_ / "SOLUC.DBF");
+    ASSERT_EQ(::mkfifo((work_ / "SOLUC.DBF").c_str(), 0644), 0);
+    const std::string problem =
+        ": no es un archivo normal (es una tubería, un dispositivo o un socket)\n";
+    const auto import = transhoralis({"import", "-w", work_.string(), document_.string()});
+    EXPECT_EQ(import.exitCode, 1);
+    EXPECT_EQ(import.err, (work_ / "SOLUC.DBF").string() + problem);
+    EXPECT_FALSE(fs::exists(result_));
+    const auto dump = transhoralis({"dump", "-w", work_.string(), "SOLUC"});
+    EXPECT_EQ(dump.err, (work_ / "SOLUC.DBF").string() + problem);
+}
 
 TEST_F(School, AnEmptyFolderOrReportNameIsAUsageError) {
     // Taken as "no name given", an empty name made the runs use HTEMP.

@@ -127,6 +127,7 @@ TEST_F(ImportFidelity, TablesInDosCodePagesGiveTheSameResult) {
 }
 
 TEST_F(ImportFidelity, CharactersWindows1252LacksAreReportedWhereTheyWereRead) {
+    TH_REQUIRE_PYTHON_READERS();
     writeFile(document_, "<SERVICIO><SALIDAS/></SERVICIO>");
     WorkTables tables;
     tables.proft = {{{"ABREV", "ANA"}, {"X_EMPLEADO", "1"}}};

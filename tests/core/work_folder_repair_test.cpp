@@ -103,7 +103,9 @@ TEST(WorkFolderRepair, RemovesOnlyWhatItCanExplainAndReportsTheRest) {
         EXPECT_EQ(snapshotFolder(work), expected);
         ASSERT_EQ(notices.size(), c.reported.size());
         for (std::size_t i = 0; i < notices.size(); ++i) {
-            const fs::path named = c.reported[i].empty() ? work : work / c.reported[i];
+            // Named with the platform's own separator, as the repair joins them.
+            const fs::path named =
+                c.reported[i].empty() ? work : work / fs::path(c.reported[i]).make_preferred();
             EXPECT_EQ(notices[i].rfind(platform::displayPath(named) + ": ", 0), 0u) << notices[i];
         }
     }

@@ -70,6 +70,7 @@ std::vector<std::string> column(DbfTable& table, const std::string& field, bool 
 // Code pages
 
 TEST(DbfCodePage, TextsReadInTheCodePageTheHeaderNames) {
+    TH_REQUIRE_PYTHON_READERS();
     struct Case {
         const char* codec;    // python3-dbf's name of the code page it writes
         unsigned driver;      // a language driver of that code page, put into byte 29
@@ -127,6 +128,7 @@ TEST(DbfCodePage, TextsReadInTheCodePageTheHeaderNames) {
 }
 
 TEST(DbfCodePage, NoDriverAndUnknownDriversAreWindows1252AndTwoAreRefused) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     const fs::path file = dir / "T.DBF";
     writeWithPython(file, "NAME C(10)", "[('Peña €',)]", "db3", "cp1252");
@@ -151,6 +153,7 @@ TEST(DbfCodePage, NoDriverAndUnknownDriversAreWindows1252AndTwoAreRefused) {
 }
 
 TEST(DbfCodePage, FiltersCompareTheConvertedTextsAndWritesUseTheTablesPage) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     const fs::path file = dir / "SOLUC.DBF";
     writeWithPython(file, "PROF C(4); DIA N(2,0)", "[('NUÑE', 1), ('NUNE', 2), ('MUÑO', 3)]", "db3",
@@ -179,6 +182,7 @@ TEST(DbfCodePage, FiltersCompareTheConvertedTextsAndWritesUseTheTablesPage) {
 // Field types and memos
 
 TEST(DbfTypes, VisualFoxProNumbersAndMemosReadAsTheirValues) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     const fs::path file = dir / "VFP.DBF";
     writeWithPython(file, "NAME C(6); D B; Y Y; I I; N N(6,2); F F(8,3); M M",
@@ -212,6 +216,7 @@ TEST(DbfTypes, VisualFoxProNumbersAndMemosReadAsTheirValues) {
 }
 
 TEST(DbfTypes, DbaseMemosInTheTablesCodePage) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     const fs::path file = dir / "notas.dbf";  // lower-case names, as some programs write them
     writeWithPython(file, "NAME C(6); NOTA M", "[('a', 'Peña ' * 200), ('b', ''), ('c', 'corto')]",
@@ -249,6 +254,7 @@ TEST(DbfTypes, DbaseMemosInTheTablesCodePage) {
 }
 
 TEST(DbfTypes, Dbase4MemoBlocksCarryTheirLength) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     const fs::path file = dir / "D4.DBF";
     writeWithPython(file, "NAME C(6); NOTA M", "[('a', 'x'), ('b', 'y')]", "db3", "cp1252");
@@ -281,6 +287,7 @@ TEST(DbfTypes, Dbase4MemoBlocksCarryTheirLength) {
 }
 
 TEST(DbfTypes, TypesThatCannotBeReadAreNamedWithTheTableAndField) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     const fs::path file = dir / "VFP.DBF";
     writeWithPython(file, "NAME C(6); T T; G G; NUM N(4,0) NULL",
@@ -309,6 +316,7 @@ TEST(DbfTypes, TypesThatCannotBeReadAreNamedWithTheTableAndField) {
 }
 
 TEST(DbfTypes, Dbase7IsRefusedByName) {
+    TH_REQUIRE_PYTHON_READERS();
     TempDir dir;
     const fs::path file = dir / "D7.DBF";
     writeWithPython(file, "NAME C(6)", "[('a',)]", "db3", "cp1252");

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -708,13 +709,19 @@ TEST(DbfShare, ReadOnlyFilesOpenForReading) {
         reader.open(OpenMode::ReadOnly);
         for (reader.first(); !reader.eof(); reader.next()) seen += reader.text("PROF") + ";";
         seen += errorOf([&] { reader.append(); }) + ";";
+        reader.close();  // so that only the file's permissions stand in a writer's way
+        // A user whom permissions do not bind (the superuser of wine's Windows) may write.
+        if (std::ofstream(file, std::ios::binary | std::ios::app)) return seen + "may write";
         DbfTable writer(file);
         seen += errorOf([&] { writer.open(OpenMode::Exclusive); });
         return seen;
     });
     EXPECT_EQ(answer.substr(0, answer.find(';', answer.find(';') + 1) + 1),
               "ANA;" + file.string() + ": la tabla está abierta solo para lectura;");
-    EXPECT_NE(answer.find(file.string() + ": no se puede abrir"), std::string::npos) << answer;
+    if (!answer.ends_with("may write")) {
+        EXPECT_NE(answer.find(file.string() + ": no se puede abrir"), std::string::npos)
+            << answer;
+    }
 }
 
 TEST(DbfShare, CreateFailsWithoutTouchingATableInUse) {
