@@ -130,7 +130,7 @@ TEST(XmlWrite, StreamedTextsXmlCannotCarryAreRefusedAsByTheTree) {
     std::string streamed;
     XmlStreamWriter out("ISO-8859-1", [&](std::string_view bytes) { streamed += bytes; });
     out.startElement("SALIDAS");
-    for (const std::string text : {"D\x01"s + "E", "\xF1"s, "\xEF\xBF\xBE"s}) {
+    for (const std::string& text : {"D\x01"s + "E", "\xF1"s, "\xEF\xBF\xBE"s}) {
         std::string treeError;
         std::string streamError;
         XmlDocument doc = XmlDocument::parse("<r/>", "r.xml");
