@@ -38,19 +38,21 @@ void RecordStore::detach() noexcept {
     clock_ = 0;
 }
 
-void RecordStore::readRecords(std::size_t first, std::size_t n, std::string& into) const {
+std::size_t RecordStore::readRecords(std::size_t first, std::size_t n, std::string& into) const {
     into.resize(n * length_);
     const std::size_t got = file_->readAt(start_ + static_cast<std::uint64_t>(first) * length_,
                                           into.data(), into.size());
-    if (got < into.size()) {
-        // The header promised more records than the file holds now (cut short by another
-        // program, or a failing disk).
-        into.clear();
-        const std::size_t broken = first + got / length_;
-        throw Error(fileMessage(name_, "archivo dañado: el registro " + std::to_string(broken + 1) +
-                                           " de " + std::to_string(count_) +
-                                           " no está entero en el archivo"));
-    }
+    const std::size_t whole = got / length_;
+    into.resize(whole * length_);
+    return whole;
+}
+
+void RecordStore::failMissing(std::size_t index) const {
+    // The header promised more records than the file holds now: cut short by another program
+    // since the table was opened, or a failing disk.
+    throw Error(fileMessage(name_, "archivo dañado: el registro " + std::to_string(index + 1) +
+                                       " de " + std::to_string(count_) +
+                                       " no está entero en el archivo"));
 }
 
 const RecordStore::Block& RecordStore::blockFor(std::size_t number) const {
@@ -70,9 +72,7 @@ const RecordStore::Block& RecordStore::blockFor(std::size_t number) const {
     block.records = 0;
     block.lastUse = ++clock_;
     const std::size_t first = number * blockRecords_;
-    const std::size_t n = std::min(blockRecords_, count_ - first);
-    readRecords(first, n, block.bytes);
-    block.records = n;
+    block.records = readRecords(first, std::min(blockRecords_, count_ - first), block.bytes);
     blockPlace_[number] = static_cast<std::uint32_t>(place + 1);
     return block;
 }
@@ -80,10 +80,8 @@ const RecordStore::Block& RecordStore::blockFor(std::size_t number) const {
 void RecordStore::fillReadAhead(std::size_t index) const {
     aheadCount_ = 0;
     const std::size_t first = index / blockRecords_ * blockRecords_;
-    const std::size_t n = std::min(readAheadRecords_, count_ - first);
-    readRecords(first, n, ahead_);
+    aheadCount_ = readRecords(first, std::min(readAheadRecords_, count_ - first), ahead_);
     aheadFirst_ = first;
-    aheadCount_ = n;
 }
 
 std::string_view RecordStore::record(std::size_t index) const {
@@ -104,16 +102,20 @@ std::string_view RecordStore::record(std::size_t index) const {
     }
     const std::size_t number = index / blockRecords_;
     const std::size_t offset = (index - number * blockRecords_) * length_;
+    const Block* block = nullptr;
     if (const std::uint32_t place = blockPlace_[number]; place != kNotCached) {
-        Block& block = blocks_[place - 1];
-        block.lastUse = ++clock_;
-        return std::string_view(block.bytes).substr(offset, length_);
-    }
-    if (streak_ >= blockRecords_ && readAheadRecords_ > 0) {
+        block = &blocks_[place - 1];
+        blocks_[place - 1].lastUse = ++clock_;
+    } else if (streak_ >= blockRecords_ && readAheadRecords_ > 0) {
         fillReadAhead(index);
+        if (index - aheadFirst_ >= aheadCount_) failMissing(index);
         return std::string_view(ahead_).substr((index - aheadFirst_) * length_, length_);
+    } else {
+        block = &blockFor(number);
     }
-    return std::string_view(blockFor(number).bytes).substr(offset, length_);
+    // A short read keeps the whole records it got; the ones after them are missing.
+    if (offset / length_ >= block->records) failMissing(index);
+    return std::string_view(block->bytes).substr(offset, length_);
 }
 
 void RecordStore::appended(std::string_view bytes) {

@@ -4,10 +4,10 @@
 //
 // The cache holds fixed-size blocks of whole records; when it is full, the block used least
 // recently makes room. Once reads have followed each other in record order for a block's
-// worth of records (a scan), a read past the cached blocks fetches a large stretch at once into a read-ahead buffer of its own, so that a scan costs
-// one read per megabyte and does not push out the blocks that lookups keep coming back to.
-// Records appended by the table's writer go to the file first and are then told to the
-// store, which keeps a cached last block in step.
+// worth of records (a scan), a read past the cached blocks fetches a large stretch at once into a
+// read-ahead buffer of its own, so that a scan costs one read per megabyte and does not push out
+// the blocks that lookups keep coming back to. Records appended by the table's writer go to the
+// file first and are then told to the store, which keeps a cached last block in step.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -55,8 +55,10 @@ private:
     };
     static constexpr std::uint32_t kNotCached = 0;
 
-    // Reads records [first, first + n) into `into` (resized to fit), all or an error.
-    void readRecords(std::size_t first, std::size_t n, std::string& into) const;
+    // Reads records [first, first + n) into `into`; returns how many were read whole (fewer
+    // where the file ends before them), `into` holding just those.
+    std::size_t readRecords(std::size_t first, std::size_t n, std::string& into) const;
+    [[noreturn]] void failMissing(std::size_t index) const;
     const Block& blockFor(std::size_t number) const;
     void fillReadAhead(std::size_t index) const;
 
