@@ -11,6 +11,7 @@
 
 #include "data/code_pages.hpp"
 #include "data/dbf_format.hpp"
+#include "data/dbf_record_store.hpp"
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
 #include "data/text.hpp"
@@ -128,8 +129,12 @@ struct DbfTable::Impl {
     mutable platform::File memo;
     mutable std::uint64_t memoSize = 0;
     mutable std::uint32_t memoBlockSize = 0;
-    std::string data;  // the records, recordCount * recordLength bytes
-    std::size_t liveCount = 0;
+    // The records, read from the file as they are asked for. A view that record() gives is
+    // good only until the next record() (see RecordStore): nothing here keeps one longer.
+    RecordStore records;
+    // Records not marked deleted: counted at the first recordCount() (a scan of the whole
+    // table), then kept up to date by post.
+    mutable std::optional<std::size_t> liveCount;
 
     std::size_t current = 0;
     bool atEof = true;
@@ -167,8 +172,17 @@ struct DbfTable::Impl {
         fail("la tabla no tiene el campo " + inQuotes(name));
     }
 
-    std::string_view record(std::size_t index) const {
-        return std::string_view(data).substr(index * layout.recordLength, layout.recordLength);
+    std::string_view record(std::size_t index) const { return records.record(index); }
+
+    std::size_t countLive() const {
+        if (!liveCount) {
+            std::size_t live = 0;
+            for (std::size_t i = 0; i < layout.recordCount; ++i) {
+                if (isLive(i)) ++live;
+            }
+            liveCount = live;
+        }
+        return *liveCount;
     }
 
     static std::string_view fieldBytes(std::string_view record, const dbf::Layout& layout,
@@ -443,10 +457,10 @@ struct DbfTable::Impl {
         file.writeAt(1, header.data(), header.size());
         dirty = true;
 
-        data += pendingRecord;
+        records.appended(pendingRecord);
         layout.recordCount = newCount;
         pending = false;
-        ++liveCount;
+        if (liveCount) ++*liveCount;
         current = newCount - 1;
         atEof = false;
         if (filterActive && passes(current)) ++filteredCount;
@@ -499,16 +513,11 @@ struct DbfTable::Impl {
             bool lost = false;
             field.name = codePage.toCp1252(field.name, lost);
         }
-        // parseFileHeader checked that the records fit in the file.
-        data.assign(static_cast<std::size_t>(layout.recordCount) * layout.recordLength, '\0');
-        if (file.readAt(layout.headerLength, data.data(), data.size()) != data.size()) {
-            fail("archivo dañado: el número de registros (" + std::to_string(layout.recordCount) +
-                 ") no cabe en el archivo");
-        }
-        liveCount = 0;
-        for (std::size_t i = 0; i < layout.recordCount; ++i) {
-            if (isLive(i)) ++liveCount;
-        }
+        // parseFileHeader checked that the records fit in the file; a file cut short later
+        // is found when the missing records are read.
+        records.attach(file, pathText, layout.headerLength, layout.recordLength,
+                       layout.recordCount);
+        liveCount.reset();
         pendingNumbers.assign(layout.fields.size(), std::nullopt);
         isOpen = true;
     }
@@ -523,8 +532,8 @@ struct DbfTable::Impl {
         memo.close();
         memoSize = 0;
         memoBlockSize = 0;
-        data.clear();
-        data.shrink_to_fit();
+        records.detach();
+        liveCount.reset();
         layout = {};
     }
 };
@@ -768,7 +777,7 @@ double DbfTable::number(std::string_view field) const {
 
 std::size_t DbfTable::recordCount() const {
     impl_->requireOpen();
-    return impl_->filterActive ? impl_->filteredCount : impl_->liveCount;
+    return impl_->filterActive ? impl_->filteredCount : impl_->countLive();
 }
 
 void DbfTable::filterOff() {
