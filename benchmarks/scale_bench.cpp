@@ -3,13 +3,18 @@
 // memory a phase reports (ru_maxrss) is its own. Prints wall times, peak memory and the
 // growth from one size to the next, which should stay close to the growth of the input.
 //
+// Each run is also set against its floor, the least any run could take: parsing the document
+// into a tree plus saving the bytes the run saved, the same way (a staged file flushed to disk
+// and renamed): the eight tables for the export, the result document for the import.
+//
 //   scale_bench [--sizes 1,10,100] [--repeat 3] [--lessons 25] [--keep] [--tmp DIR]
 //
 // --repeat runs the export and the import that many times (each in a fresh process) and
 // reports the run of median wall time; --lessons sets the SOLUC lessons per teacher.
 //
 // The child processes are this same program, run as
-//   scale_bench --phase prepare|export|soluc|import|idle --scale K --folder DIR
+//   scale_bench --phase prepare|export|export-floor|soluc|import|import-floor|idle
+//               --scale K --folder DIR
 // and report "key=value" lines on their standard output.
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -24,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -33,6 +39,9 @@
 #include <vector>
 
 #include "data/error.hpp"
+#include "data/platform_file.hpp"
+#include "data/table_layouts.hpp"
+#include "data/xml_document.hpp"
 #include "export/export_run.hpp"
 #include "import/import_run.hpp"
 #include "school_generator.hpp"
@@ -76,6 +85,40 @@ void reportUsage() {
 
 fs::path documentPath(const fs::path& folder) { return folder / "escuela.xml"; }
 fs::path workFolder(const fs::path& folder) { return folder / "work"; }
+fs::path floorFolder(const fs::path& folder) { return folder / "floor"; }
+
+std::string readWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) throw std::runtime_error("cannot read " + path.string());
+    return bytes;
+}
+
+// The floor of a run: the document parsed into a tree, and the files the run wrote (read
+// beforehand, untimed) saved again under the same names in a folder of their own.
+int runFloor(const fs::path& folder, const std::vector<fs::path>& outputs) {
+    std::vector<std::pair<fs::path, std::string>> files;
+    for (const auto& output : outputs) files.emplace_back(output.filename(), readWhole(output));
+    fs::remove_all(floorFolder(folder));
+    fs::create_directories(floorFolder(folder));
+    std::size_t bytes = 0;
+    const auto start = Clock::now();
+    {
+        const auto document = thq::data::XmlDocument::load(documentPath(folder), {1ull << 40});
+        if (!document.documentElement()) throw std::runtime_error("no root element");
+    }
+    const double parsed = secondsSince(start);
+    for (const auto& [name, content] : files) {
+        thq::platform::writeFileAtomically(floorFolder(folder) / name, content);
+        bytes += content.size();
+    }
+    report("seconds", secondsSince(start));
+    report("parse_seconds", parsed);
+    report("written_bytes", bytes);
+    reportUsage();
+    fs::remove_all(floorFolder(folder));
+    return 0;
+}
 
 // ---------------------------------------------------------------------------------------
 // The child side: one phase of one size.
@@ -122,6 +165,19 @@ int runPhase(std::string_view phase, std::size_t scale, const fs::path& folder) 
                    std::chrono::duration<double>(stepEnd - steps[i].second).count());
         }
         return 0;
+    }
+    if (phase == "export-floor") {
+        std::vector<fs::path> tables;
+        for (const auto table : {thq::data::WorkTable::Asignomt, thq::data::WorkTable::Asignomt2,
+                                 thq::data::WorkTable::Proft, thq::data::WorkTable::Aulat,
+                                 thq::data::WorkTable::Cursost, thq::data::WorkTable::Grupost,
+                                 thq::data::WorkTable::Asigt, thq::data::WorkTable::Diashorast}) {
+            tables.push_back(thq::data::tableFile(workFolder(folder), table));
+        }
+        return runFloor(folder, tables);
+    }
+    if (phase == "import-floor") {
+        return runFloor(folder, {importer::resultPathFor(documentPath(folder))});
     }
     if (phase == "soluc") {
         const auto start = Clock::now();
@@ -229,7 +285,7 @@ double number(const Results& results, const std::string& key) {
 
 struct SizeResult {
     std::size_t scale = 0;
-    Results prepare, exported, soluc, imported;
+    Results prepare, exported, exportFloor, soluc, imported, importFloor;
 };
 
 // Runs a phase `repeat` times, each in a fresh process, and keeps the run of median time.
@@ -296,6 +352,30 @@ void printSizes(const std::vector<SizeResult>& sizes) {
                   << padLeft(fixed(number(s.imported, "seconds"), 3), 8) << " | "
                   << padLeft(fixed(number(s.imported, "maxrss_kb") / kKbPerMb, 1), 9) << " | "
                   << padLeft(fixed(number(s.imported, "result_bytes") / 1e6, 1), 9) << '\n';
+    }
+}
+
+// Each run against its floor (the document parsed plus the run's own output saved).
+void printFloors(const std::vector<SizeResult>& sizes) {
+    std::cout << "\nEach run against its floor: parsing the document into a tree plus saving the "
+                 "bytes\nthe run saves (eight tables for the export, the result for the import):\n";
+    std::cout << " size | run    | run s   | floor s | parse s | ratio | run MB  | floor MB | "
+                 "written MB\n";
+    std::cout << "------+--------+---------+---------+---------+-------+---------+----------+-"
+                 "-----------\n";
+    for (const auto& s : sizes) {
+        for (auto [name, run, floor] : {std::tuple{"export", &s.exported, &s.exportFloor},
+                                        std::tuple{"import", &s.imported, &s.importFloor}}) {
+            std::cout << padLeft(std::to_string(s.scale) + "x", 5) << " | " << name << " | "
+                      << padLeft(fixed(number(*run, "seconds"), 3), 7) << " | "
+                      << padLeft(fixed(number(*floor, "seconds"), 3), 7) << " | "
+                      << padLeft(fixed(number(*floor, "parse_seconds"), 3), 7) << " | "
+                      << padLeft(ratio(number(*run, "seconds"), number(*floor, "seconds")), 5)
+                      << " | " << padLeft(fixed(number(*run, "maxrss_kb") / kKbPerMb, 1), 7)
+                      << " | " << padLeft(fixed(number(*floor, "maxrss_kb") / kKbPerMb, 1), 8)
+                      << " | " << padLeft(fixed(number(*floor, "written_bytes") / 1e6, 1), 10)
+                      << '\n';
+        }
     }
 }
 
@@ -383,6 +463,7 @@ void printReport(const std::vector<SizeResult>& sizes, double baselineKb) {
                  "phase's own\nprocess (an idle process of this program peaks at "
               << fixed(baselineKb / kKbPerMb, 1) << " MB).\n\n";
     printSizes(sizes);
+    printFloors(sizes);
     if (sizes.size() >= 2) printGrowth(sizes, baselineKb);
     printCpu(sizes);
     printSteps(sizes);
@@ -453,8 +534,10 @@ int runParent(int argc, char** argv) {
         bool ok = true;
         for (auto [phase, target, runs] : {std::tuple{"prepare", &size.prepare, std::size_t{1}},
                                            std::tuple{"export", &size.exported, repeat},
+                                           std::tuple{"export-floor", &size.exportFloor, repeat},
                                            std::tuple{"soluc", &size.soluc, std::size_t{1}},
-                                           std::tuple{"import", &size.imported, repeat}}) {
+                                           std::tuple{"import", &size.imported, repeat},
+                                           std::tuple{"import-floor", &size.importFloor, repeat}}) {
             std::cout << ' ' << phase << std::flush;
             auto got = runMedian(self, phase, scale, folder, runs);
             if (!got) {

@@ -10,6 +10,7 @@
 #include "data/code_pages.hpp"
 #include "data/dbf_format.hpp"
 #include "data/dbf_pending_record.hpp"
+#include "data/dbf_record_store.hpp"
 #include "data/error.hpp"
 #include "data/little_endian.hpp"
 #include "data/platform_file.hpp"
@@ -346,8 +347,12 @@ struct DbfTable::Impl {
     Format format;
     const dbf::Layout& layout = format.layout;
 
-    std::string data;  // the records, recordCount * recordLength bytes
-    std::size_t liveCount = 0;
+    // The records, read from the file as they are asked for. A view that record() gives is
+    // good only until the next record() (see RecordStore): nothing here keeps one longer.
+    RecordStore records;
+    // Records not marked deleted: counted at the first recordCount() (a scan of the whole
+    // table), then kept up to date by post.
+    mutable std::optional<std::size_t> liveCount;
 
     Cursor cursor;
     RecordFilter filter;
@@ -372,8 +377,17 @@ struct DbfTable::Impl {
         return format.fieldIndex(name);
     }
 
-    std::string_view record(std::size_t index) const {
-        return std::string_view(data).substr(index * layout.recordLength, layout.recordLength);
+    std::string_view record(std::size_t index) const { return records.record(index); }
+
+    std::size_t countLive() const {
+        if (!liveCount) {
+            std::size_t live = 0;
+            for (std::size_t i = 0; i < layout.recordCount; ++i) {
+                if (isLive(i)) ++live;
+            }
+            liveCount = live;
+        }
+        return *liveCount;
     }
 
     // The record that reads see: the one being appended, else the current one.
@@ -436,10 +450,10 @@ struct DbfTable::Impl {
         file.writeAt(1, header.data(), header.size());
         dirty = true;
 
-        data += pending.bytes();
+        records.appended(pending.bytes());
         format.layout.recordCount = newCount;
         pending.clear();
-        ++liveCount;
+        if (liveCount) ++*liveCount;
         cursor.current = newCount - 1;
         cursor.atEof = false;
         if (filter.active && passes(cursor.current)) ++filter.passing;
@@ -495,16 +509,11 @@ struct DbfTable::Impl {
             bool lost = false;
             field.name = codePage.toCp1252(field.name, lost);
         }
-        // parseFileHeader checked that the records fit in the file.
-        data.assign(static_cast<std::size_t>(layout.recordCount) * layout.recordLength, '\0');
-        if (file.readAt(layout.headerLength, data.data(), data.size()) != data.size()) {
-            fail("archivo dañado: el número de registros (" + std::to_string(layout.recordCount) +
-                 ") no cabe en el archivo");
-        }
-        liveCount = 0;
-        for (std::size_t i = 0; i < layout.recordCount; ++i) {
-            if (isLive(i)) ++liveCount;
-        }
+        // parseFileHeader checked that the records fit in the file; a file cut short later
+        // is found when the missing records are read.
+        records.attach(file, pathText, layout.headerLength, layout.recordLength,
+                       layout.recordCount);
+        liveCount.reset();
         format.memo.attach(layout.version);
         pending.attach(layout, codePage, pathText);
         isOpen = true;
@@ -518,8 +527,8 @@ struct DbfTable::Impl {
         cursor.atEof = true;
         file.close();
         format.memo.close();
-        data.clear();
-        data.shrink_to_fit();
+        records.detach();
+        liveCount.reset();
         format.layout = {};
     }
 };
@@ -691,7 +700,7 @@ std::int32_t DbfTable::integer(std::string_view field) const {
 
 std::size_t DbfTable::recordCount() const {
     impl_->requireOpen();
-    return impl_->filter.active ? impl_->filter.passing : impl_->liveCount;
+    return impl_->filter.active ? impl_->filter.passing : impl_->countLive();
 }
 
 void DbfTable::filterOff() {

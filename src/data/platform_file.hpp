@@ -97,14 +97,25 @@ std::vector<FolderEntry> listFolder(const std::filesystem::path& folder);
 // The temporary file has a short name of its own (".transhoralis-XXXXXXXXXX.tmp", however
 // long the target's name is) and is held exclusively while the object lives, so that
 // removeAbandonedFile() can tell it from one whose writer was killed.
+//
+// A large file can be written in pieces instead: made empty, then append() as often as
+// needed, then finish() (or commit() straight away, which finishes first).
 class StagedFile {
 public:
-    // Throws naming the target; nothing is left behind then.
+    // Writes the bytes and flushes them to disk. Throws naming the target; nothing is left
+    // behind then.
     StagedFile(const std::filesystem::path& target, std::string_view bytes);
+    // An empty file, to be written with append().
+    explicit StagedFile(const std::filesystem::path& target);
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
 
+    // Writes the bytes after those written so far. A failure throws naming the target and
+    // removes the temporary file; the object can then only be destroyed.
+    void append(std::string_view bytes);
+    // Flushes what was written to disk; nothing can be appended afterwards.
+    void finish();
     // Renames the file over the target, then flushes the folder's entries. A failed rename
     // leaves the target as it was; a failed flush is reported after the rename, with the
     // target then holding the new bytes.
@@ -114,6 +125,8 @@ private:
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     std::intptr_t native_ = -1;  // the temporary file, open and held
+    std::uint64_t size_ = 0;     // bytes written so far
+    bool finished_ = false;      // flushed to disk, ready to be committed
 };
 
 // Writes bytes to `target` atomically (a StagedFile committed at once). On failure no

@@ -384,24 +384,48 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path& 
 
 }  // namespace
 
-StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
-    : target_(target) {
+StagedFile::StagedFile(const std::filesystem::path& target) : target_(target) {
     const std::filesystem::path folder = target.parent_path();
     if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
     if (isDirectory(target)) fail(target, "no se puede escribir: es una carpeta, no un archivo");
-    const int descriptor = createTemporary(target, temporary_);
-    native_ = descriptor;
+    native_ = createTemporary(target, temporary_);
+}
+
+StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
+    : StagedFile(target) {
+    append(bytes);
+    finish();
+}
+
+namespace {
+
+// Gives up a staged file that could not be written: the temporary goes, the error is thrown.
+[[noreturn]] void abandon(std::intptr_t& native, const std::filesystem::path& temporary,
+                          const std::filesystem::path& target, int error) {
+    ::unlink(temporary.c_str());
+    closeQuietly(fd(native));
+    native = -1;
+    failErrno(target, "no se puede escribir", error);
+}
+
+}  // namespace
+
+void StagedFile::append(std::string_view bytes) {
+    if (native_ < 0 || finished_) throw std::logic_error("StagedFile::append: not writable");
     // Each step counts as one call for the fault injector, named after the target.
-    int error = injectedFault(testing::CallKind::Write, target);
-    if (error == 0) error = writeAllAt(descriptor, 0, bytes.data(), bytes.size());
-    if (error == 0) error = injectedFault(testing::CallKind::FlushFile, target);
-    if (error == 0) error = fsyncRetrying(descriptor);  // on disk before it takes the name
-    if (error != 0) {
-        ::unlink(temporary_.c_str());
-        closeQuietly(descriptor);
-        native_ = -1;
-        failErrno(target, "no se puede escribir", error);
-    }
+    int error = injectedFault(testing::CallKind::Write, target_);
+    if (error == 0) error = writeAllAt(fd(native_), size_, bytes.data(), bytes.size());
+    if (error != 0) abandon(native_, temporary_, target_, error);
+    size_ += bytes.size();
+}
+
+void StagedFile::finish() {
+    if (native_ < 0) throw std::logic_error("StagedFile::finish: nothing to finish");
+    if (finished_) return;
+    int error = injectedFault(testing::CallKind::FlushFile, target_);
+    if (error == 0) error = fsyncRetrying(fd(native_));  // on disk before it takes the name
+    if (error != 0) abandon(native_, temporary_, target_, error);
+    finished_ = true;
 }
 
 StagedFile::~StagedFile() {
@@ -412,6 +436,7 @@ StagedFile::~StagedFile() {
 
 void StagedFile::commit() {
     if (native_ < 0) throw std::logic_error("StagedFile::commit: nothing to commit");
+    finish();
     // Renamed while still held: no cleanup can take the file between the two.
     int error = injectedFault(testing::CallKind::Rename, target_);
     if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;

@@ -409,25 +409,51 @@ HANDLE createTemporary(const std::filesystem::path& target, std::filesystem::pat
 
 }  // namespace
 
-StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
-    : target_(target) {
+StagedFile::StagedFile(const std::filesystem::path& target) : target_(target) {
     const std::filesystem::path folder = target.parent_path();
     if (!folder.empty() && !isDirectory(folder)) fail(target, "la carpeta no existe");
     if (isDirectory(target)) fail(target, "no se puede escribir: es una carpeta, no un archivo");
-    HANDLE handle = createTemporary(target, temporary_);
-    native_ = nativeOf(handle);
+    native_ = nativeOf(createTemporary(target, temporary_));
+}
+
+StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
+    : StagedFile(target) {
+    append(bytes);
+    finish();
+}
+
+namespace {
+
+// Gives up a staged file that could not be written: the temporary goes, the error is thrown.
+[[noreturn]] void abandon(std::intptr_t& native, const std::filesystem::path& temporary,
+                          const std::filesystem::path& target, DWORD error) {
+    ::CloseHandle(handleOf(native));
+    ::DeleteFileW(apiPath(temporary).c_str());
+    native = -1;
+    failCode(target, "no se puede escribir", error);
+}
+
+}  // namespace
+
+void StagedFile::append(std::string_view bytes) {
+    if (native_ == -1 || finished_) throw std::logic_error("StagedFile::append: not writable");
     // Each step counts as one call for the fault injector, named after the target.
-    DWORD error = injectedFault(testing::CallKind::Write, target);
-    if (error == ERROR_SUCCESS) error = writeAllAt(handle, 0, bytes.data(), bytes.size());
-    if (error == ERROR_SUCCESS) error = injectedFault(testing::CallKind::FlushFile, target);
-    // On disk before it takes the name.
-    if (error == ERROR_SUCCESS && !::FlushFileBuffers(handle)) error = ::GetLastError();
-    if (error != ERROR_SUCCESS) {
-        ::CloseHandle(handle);
-        ::DeleteFileW(apiPath(temporary_).c_str());
-        native_ = -1;
-        failCode(target, "no se puede escribir", error);
+    DWORD error = injectedFault(testing::CallKind::Write, target_);
+    if (error == ERROR_SUCCESS) {
+        error = writeAllAt(handleOf(native_), size_, bytes.data(), bytes.size());
     }
+    if (error != ERROR_SUCCESS) abandon(native_, temporary_, target_, error);
+    size_ += bytes.size();
+}
+
+void StagedFile::finish() {
+    if (native_ == -1) throw std::logic_error("StagedFile::finish: nothing to finish");
+    if (finished_) return;
+    DWORD error = injectedFault(testing::CallKind::FlushFile, target_);
+    // On disk before it takes the name.
+    if (error == ERROR_SUCCESS && !::FlushFileBuffers(handleOf(native_))) error = ::GetLastError();
+    if (error != ERROR_SUCCESS) abandon(native_, temporary_, target_, error);
+    finished_ = true;
 }
 
 StagedFile::~StagedFile() {
@@ -438,6 +464,7 @@ StagedFile::~StagedFile() {
 
 void StagedFile::commit() {
     if (native_ == -1) throw std::logic_error("StagedFile::commit: nothing to commit");
+    finish();
     // Renamed while still held (the handle shares deletion, which a rename needs): no cleanup
     // can take the file between the two.
     DWORD error = injectedFault(testing::CallKind::Rename, target_);

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -66,22 +67,7 @@ bool hasName(const xmlNode* node, std::string_view name) {
 // line feed and carriage return) or U+FFFE and U+FFFF would be written as they stand,
 // giving a document that no parser reads back.
 std::string checkedUtf8(std::string_view s, const char* what) {
-    if (!text::isValidUtf8(s))
-        throw Error(ErrorKind::Document, std::string("El ") + what + " no está en UTF-8 válido");
-    for (const char c : s) {
-        const auto code = static_cast<unsigned char>(c);
-        if (code < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-            throw Error(ErrorKind::Document, std::string("El ") + what +
-                                                 " tiene un carácter de control (código " +
-                                                 std::to_string(code) + "), que XML no admite");
-        }
-    }
-    if (s.find("\xEF\xBF\xBE") != std::string_view::npos ||
-        s.find("\xEF\xBF\xBF") != std::string_view::npos) {
-        throw Error(
-            ErrorKind::Document,
-            std::string("El ") + what + " tiene un carácter que XML no admite (U+FFFE o U+FFFF)");
-    }
+    requireXmlText(s, what);
     return std::string(s);
 }
 
@@ -333,6 +319,7 @@ struct ParseState {
     bool tooDeep = false;
     int depth = 0;
     std::vector<ParseError> errors;
+    struct XmlScan* scan = nullptr;  // set when the document is only scanned, not built
 };
 
 std::string orEmpty(const char* s) { return s == nullptr ? std::string() : std::string(s); }
@@ -542,6 +529,115 @@ void onEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, co
     xmlSAX2EndElementNs(ctx, localname, prefix, uri);
 }
 
+// A scan: the parse with every check of a load, but no tree; it notes where the document
+// element's first child of one name, and the document element's end tag, stand in the bytes.
+}  // namespace
+
+struct XmlScan {
+    std::string_view bytes;
+    std::string_view childName;
+    XmlOutline* outline = nullptr;
+    bool inChild = false;
+    bool childDone = false;
+};
+
+namespace {
+
+// The size of the code units the document's bytes are in, as the parser detected them.
+std::size_t unitSizeOf(const xmlParserCtxt* ctxt) {
+    const xmlParserInputBuffer* buffer = ctxt->input != nullptr ? ctxt->input->buf : nullptr;
+    const xmlCharEncodingHandler* encoder = buffer != nullptr ? buffer->encoder : nullptr;
+    if (encoder == nullptr || encoder->name == nullptr) return 1;
+    const std::string_view name = encoder->name;
+    return name == "UTF-16LE" || name == "UTF-16BE" || name == "UTF-16" ? 2 : 1;
+}
+
+// The offset of the last "<" before `end`: the start of the tag the parser is in or has just
+// read (a tag holds no "<" of its own, not even in an attribute's value).
+std::size_t tagStartBefore(std::string_view bytes, std::size_t end, std::size_t unitSize,
+                           bool bigEndian) {
+    end = std::min(end, bytes.size());
+    end -= end % unitSize;
+    while (end >= unitSize) {
+        end -= unitSize;
+        if (unitSize == 1) {
+            if (bytes[end] == '<') return end;
+        } else {
+            const char high = bytes[end + (bigEndian ? 0 : 1)];
+            const char low = bytes[end + (bigEndian ? 1 : 0)];
+            if (high == '\0' && low == '<') return end;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::size_t consumed(void* ctx) {
+    const long offset = xmlByteConsumed(static_cast<xmlParserCtxtPtr>(ctx));
+    return offset < 0 ? std::string_view::npos : static_cast<std::size_t>(offset);
+}
+
+bool isBigEndianUtf16(const xmlParserCtxt* ctxt) {
+    const xmlCharEncodingHandler* encoder = ctxt->input->buf->encoder;
+    return std::string_view(encoder->name) == "UTF-16BE";
+}
+
+std::size_t tagStartHere(void* ctx, std::string_view bytes) {
+    const auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    const std::size_t unitSize = unitSizeOf(ctxt);
+    const std::size_t offset = consumed(ctx);
+    if (offset == std::string_view::npos) return offset;
+    return tagStartBefore(bytes, offset, unitSize, unitSize == 2 && isBigEndianUtf16(ctxt));
+}
+
+void onScanStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                        const xmlChar* uri, int, const xmlChar**, int, int, const xmlChar**) {
+    ParseState& state = stateOf(ctx);
+    if (++state.depth > kMaxElementDepth) {
+        state.tooDeep = true;
+        xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+        return;
+    }
+    XmlScan& scan = *state.scan;
+    std::string name = fromXml(localname);
+    if (prefix != nullptr) name = fromXml(prefix) + ":" + name;
+    // The line the parser is on, as a built tree would give the element.
+    const long line = static_cast<xmlParserCtxtPtr>(ctx)->input->line;
+    const auto inNamespace = [&]() -> std::optional<std::string> {
+        if (uri == nullptr) return std::nullopt;
+        return fromXml(uri);
+    };
+    if (state.depth == 1) {
+        scan.outline->rootName = name;
+        scan.outline->rootNamespace = inNamespace();
+        scan.outline->rootLine = line;
+    }
+    if (state.depth == 2 && !scan.childDone && !scan.inChild && name == scan.childName) {
+        scan.inChild = true;
+        scan.outline->childBegin = tagStartHere(ctx, scan.bytes);
+        scan.outline->childNamespace = inNamespace();
+        scan.outline->childLine = line;
+    }
+}
+
+void onScanEndElement(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+    ParseState& state = stateOf(ctx);
+    XmlScan& scan = *state.scan;
+    if (state.depth == 2 && scan.inChild) {
+        scan.inChild = false;
+        scan.childDone = true;
+        scan.outline->hasChild = true;
+        scan.outline->childEnd = consumed(ctx);
+    } else if (state.depth == 1) {
+        const auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+        scan.outline->rootEnd = tagStartHere(ctx, scan.bytes);
+        const xmlCharEncodingHandler* encoder = ctxt->input->buf->encoder;
+        scan.outline->encoding =
+            encoder == nullptr || encoder->name == nullptr ? std::string() : encoder->name;
+        if (scan.outline->encoding == "UTF-16") scan.outline->encoding = "UTF-16LE";
+    }
+    --state.depth;
+}
+
 bool isDepthError(const xmlError& error) {
     return error.code == XML_ERR_INTERNAL_ERROR && error.message != nullptr &&
            std::string_view(error.message).find("depth") != std::string_view::npos;
@@ -675,6 +771,25 @@ bool internalSubsetDeclaresEntities(const xmlDoc* doc) {
 }
 
 }  // namespace
+
+void requireXmlText(std::string_view s, const char* what) {
+    if (!text::isValidUtf8(s))
+        throw Error(ErrorKind::Document, std::string("El ") + what + " no está en UTF-8 válido");
+    for (const char c : s) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            throw Error(ErrorKind::Document, std::string("El ") + what +
+                                                 " tiene un carácter de control (código " +
+                                                 std::to_string(code) + "), que XML no admite");
+        }
+    }
+    if (s.find("\xEF\xBF\xBE") != std::string_view::npos ||
+        s.find("\xEF\xBF\xBF") != std::string_view::npos) {
+        throw Error(
+            ErrorKind::Document,
+            std::string("El ") + what + " tiene un carácter que XML no admite (U+FFFE o U+FFFF)");
+    }
+}
 
 // ---------------------------------------------------------------------------------------
 // XmlNode
@@ -814,8 +929,11 @@ std::string megabytes(std::uint64_t bytes, bool roundUp) {
 
 }  // namespace
 
-XmlDocument XmlDocument::load(const std::filesystem::path& path, const XmlLimits& limits) {
-    const std::string shown = platform::displayPath(path);
+namespace {
+
+// The file's bytes, refused when larger than the limit.
+std::string readDocument(const std::filesystem::path& path, const std::string& shown,
+                         const XmlLimits& limits) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (!std::filesystem::exists(status)) {
@@ -840,10 +958,56 @@ XmlDocument XmlDocument::load(const std::filesystem::path& path, const XmlLimits
         if (bytes.size() > limits.maxDocumentBytes) refuseSize(shown, bytes.size(), limits);
     }
     if (!in.eof()) throw Error(ErrorKind::InputOutput, fileMessage(shown, "no se puede leer"));
-    return parse(bytes, shown);
+    return bytes;
+}
+
+}  // namespace
+
+XmlDocument XmlDocument::load(const std::filesystem::path& path, const XmlLimits& limits) {
+    const std::string shown = platform::displayPath(path);
+    return parseDocument(readDocument(path, shown, limits), shown, nullptr);
 }
 
 XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) {
+    return parseDocument(bytes, name, nullptr);
+}
+
+XmlOutline XmlDocument::outline(const std::filesystem::path& path, std::string_view childName,
+                                const XmlLimits& limits) {
+    const std::string shown = platform::displayPath(path);
+    XmlOutline outline;
+    outline.bytes = readDocument(path, shown, limits);
+    XmlScan scan;
+    scan.bytes = outline.bytes;
+    scan.childName = childName;
+    scan.outline = &outline;
+    parseDocument(outline.bytes, shown, &scan);
+    // The places found must be where the tags are; anything else (an encoding whose "<" is
+    // not the byte the search looks for) is refused rather than copied wrongly.
+    const std::size_t unit = outline.encoding.starts_with("UTF-16") ? 2 : 1;
+    const bool bigEndian = outline.encoding == "UTF-16BE";
+    auto isAt = [&](std::size_t offset, char c) {
+        if (offset == std::string_view::npos || offset + unit > outline.bytes.size()) return false;
+        if (unit == 1) return outline.bytes[offset] == c;
+        return outline.bytes[offset + (bigEndian ? 1 : 0)] == c &&
+               outline.bytes[offset + (bigEndian ? 0 : 1)] == '\0';
+    };
+    const bool placed =
+        isAt(outline.rootEnd, '<') && isAt(outline.rootEnd + unit, '/') &&
+        (!outline.hasChild ||
+         (isAt(outline.childBegin, '<') && outline.childEnd >= unit &&
+          isAt(outline.childEnd - unit, '>') && outline.childBegin < outline.childEnd &&
+          outline.childEnd <= outline.rootEnd));
+    if (!placed) {
+        throw Error(ErrorKind::Document,
+                    fileMessage(shown, "no se puede copiar el documento en su codificación (" +
+                                           outline.encoding + ")"));
+    }
+    return outline;
+}
+
+XmlDocument XmlDocument::parseDocument(std::string_view bytes, const std::string& name,
+                                       XmlScan* scan) {
     if (bytes.empty())
         throw Error(ErrorKind::Document, fileMessage(name, "el documento XML está vacío"));
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
@@ -882,6 +1046,18 @@ XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) 
     ctxt->sax->attributeDecl = onAttributeDecl;
     ctxt->sax->startElementNs = onStartElement;
     ctxt->sax->endElementNs = onEndElement;
+    if (scan != nullptr) {
+        // Every check of the parser, but nothing kept: no element, text or comment node.
+        state.scan = scan;
+        ctxt->sax->startElementNs = onScanStartElement;
+        ctxt->sax->endElementNs = onScanEndElement;
+        ctxt->sax->characters = nullptr;
+        ctxt->sax->ignorableWhitespace = nullptr;
+        ctxt->sax->cdataBlock = nullptr;
+        ctxt->sax->comment = nullptr;
+        ctxt->sax->processingInstruction = nullptr;
+        ctxt->sax->reference = nullptr;
+    }
     ctxt->sax->unparsedEntityDecl = onUnparsedEntityDecl;
     ctxt->sax->serror = onParseError;
     ctxt->sax->error = nullptr;
@@ -916,6 +1092,7 @@ XmlDocument XmlDocument::parse(std::string_view bytes, const std::string& name) 
     if (!ctxt->wellFormed || ctxt->myDoc == nullptr || conversionFailed) {
         throw Error(ErrorKind::Document, fileMessage(name, parseProblem(state)));
     }
+    if (scan != nullptr) return XmlDocument(nullptr);
     xmlDoc* doc = ctxt->myDoc;
     ctxt->myDoc = nullptr;
     XmlDocument document(doc);

@@ -28,6 +28,8 @@ struct _xmlDoc;   // NOLINT(bugprone-reserved-identifier)
 
 namespace thq::data {
 
+struct XmlScan;
+
 // A non-owning handle on an element of an XmlDocument; valid while the document lives
 // (and while the element is not removed or replaced by setText on an ancestor). A null
 // handle reads as empty (no name, no text, no attributes, no children); changing one
@@ -79,6 +81,34 @@ struct XmlLimits {
     std::uint64_t maxDocumentBytes = 64ull << 20;
 };
 
+// Throws thq::Error unless the text is one XML can carry: well-formed UTF-8 without a NUL,
+// without control characters other than tab, line feed and carriage return, and without
+// U+FFFE or U+FFFF. `what` names the text in the message ("texto", "valor de atributo").
+void requireXmlText(std::string_view text, const char* what);
+
+// Where a document's parts stand in its own bytes, for writing it out again with one child
+// of its document element replaced, without building its tree (see XmlDocument::outline).
+struct XmlOutline {
+    std::string bytes;     // the document as read
+    std::string rootName;  // the document element's name as written ("prefix:local" or "local")
+    // The first child element of the document element with the name asked for: from the "<"
+    // of its start tag to just past its end tag (or its empty-element tag).
+    bool hasChild = false;
+    std::size_t childBegin = 0;
+    std::size_t childEnd = 0;
+    // The "<" of the document element's end tag.
+    std::size_t rootEnd = 0;
+    // The namespaces the document element and that child are in (none when not in one), and
+    // the lines they start on.
+    std::optional<std::string> rootNamespace;
+    long rootLine = 0;
+    std::optional<std::string> childNamespace;
+    long childLine = 0;
+    // The encoding the bytes are in, for XmlStreamWriter: empty for UTF-8, "UTF-16LE" or
+    // "UTF-16BE" for UTF-16 (whatever the declaration says), else the encoding's name.
+    std::string encoding;
+};
+
 class XmlDocument {
 public:
     // Loads a file. Throws thq::Error naming the file and, for a parse error, the line,
@@ -87,6 +117,11 @@ public:
     static XmlDocument load(const std::filesystem::path& path, const XmlLimits& limits = {});
     // Parses bytes already in memory; `name` stands for the file in messages.
     static XmlDocument parse(std::string_view bytes, const std::string& name);
+    // Reads and checks a file exactly as load() does (the same limits, refusals and
+    // messages), without building its tree, and finds where its document element's first
+    // child named `childName` (its name as written) and the document element's end tag stand.
+    static XmlOutline outline(const std::filesystem::path& path, std::string_view childName,
+                              const XmlLimits& limits = {});
 
     XmlDocument(XmlDocument&&) noexcept;
     XmlDocument& operator=(XmlDocument&&) noexcept;
@@ -110,6 +145,9 @@ public:
 
 private:
     explicit XmlDocument(_xmlDoc* doc);
+    // Parses with every check; builds the tree, or with `scan` only notes what it looks for.
+    static XmlDocument parseDocument(std::string_view bytes, const std::string& name,
+                                     XmlScan* scan);
     void release() noexcept;
     _xmlDoc* doc_ = nullptr;
     // A UTF-16 document without an encoding declaration, by byte order: saved in UTF-16

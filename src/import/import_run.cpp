@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <unordered_set>
 #include <utility>
@@ -16,6 +18,7 @@
 #include "data/text.hpp"
 #include "data/work_folder.hpp"
 #include "data/xml_document.hpp"
+#include "data/xml_stream_writer.hpp"
 #include "export/work_folder_repair.hpp"
 #include "import/lesson_entries.hpp"
 #include "import/lookup_indexes.hpp"
@@ -74,39 +77,36 @@ private:
 
 // The result's SALIDAS and its content are in no namespace: under a root in a default
 // namespace they would fall into it, and a SALIDAS in a namespace is not the one replaced.
-void refuseNamespace(const data::XmlNode& element, const std::filesystem::path& path) {
-    if (const auto uri = element.namespaceUri()) {
-        throw Error(
-            ErrorKind::Document,
-            fileMessage(platform::displayPath(path),
-                        "el elemento <" + element.name() + "> (línea " +
-                            std::to_string(element.line()) + ") está en el espacio de nombres «" +
-                            *uri + "»: el documento que se importa no usa espacios de nombres"));
+void refuseNamespace(const std::string& name, const std::optional<std::string>& uri, long line,
+                     const std::filesystem::path& path) {
+    if (uri) {
+        throw Error(ErrorKind::Document,
+                    fileMessage(platform::displayPath(path),
+                                "el elemento <" + name + "> (línea " + std::to_string(line) +
+                                    ") está en el espacio de nombres «" + *uri +
+                                    "»: el documento que se importa no usa espacios de nombres"));
     }
 }
 
-data::XmlNode requireOldOutputs(const data::XmlNode& root, const std::filesystem::path& path) {
-    if (!root)
+void requireOldOutputs(const data::XmlOutline& outline, const std::filesystem::path& path) {
+    if (outline.rootName.empty())
         throw Error(ErrorKind::Document, fileMessage(platform::displayPath(path),
                                                      "el documento no tiene elemento raíz"));
-    refuseNamespace(root, path);
-    auto outputs = root.firstChildElement("SALIDAS");
-    if (!outputs) {
-        throw Error(ErrorKind::Document,
-                    fileMessage(platform::displayPath(path), "el elemento raíz <" + root.name() +
-                                                                 "> no tiene elemento <SALIDAS>"));
+    refuseNamespace(outline.rootName, outline.rootNamespace, outline.rootLine, path);
+    if (!outline.hasChild) {
+        throw Error(ErrorKind::Document, fileMessage(platform::displayPath(path),
+                                                     "el elemento raíz <" + outline.rootName +
+                                                         "> no tiene elemento <SALIDAS>"));
     }
-    refuseNamespace(outputs, path);
-    return outputs;
+    refuseNamespace("SALIDAS", outline.childNamespace, outline.childLine, path);
 }
 
-void appendStatusBlock(data::XmlDocument& document, data::XmlNode outputs,
-                       std::size_t teacherCount) {
-    auto status = document.createElement("ERROR");
-    outputs.appendChild(status);
-    appendDataItem(document, status, "CN_ERROR", "0");
-    appendDataItem(document, status, "TE_ERROR", "Servicio finalizado Correctamente");
-    appendDataItem(document, status, "REGISTROS RECUPERADOS", std::to_string(teacherCount));
+void writeStatusBlock(data::XmlStreamWriter& out, std::size_t teacherCount) {
+    out.startElement("ERROR");
+    writeDataItem(out, "CN_ERROR", "0");
+    writeDataItem(out, "TE_ERROR", "Servicio finalizado Correctamente");
+    writeDataItem(out, "REGISTROS RECUPERADOS", std::to_string(teacherCount));
+    out.endElement("ERROR");
 }
 
 // Lessons whose teacher no PROFT record carries appear in no teacher block at all. Only the
@@ -151,31 +151,63 @@ void reportLossyTexts(TableComponents& tables, Findings& report) {
     }
 }
 
-// The result document: the loaded document with its first SALIDAS replaced by the status
-// block and one block per PROFT teacher with the teacher's lessons.
-void buildResult(data::XmlDocument& xml, const std::filesystem::path& document,
-                 TableComponents& tables, const ImportTables& components, Findings* report,
-                 ImportResult& result) {
-    auto root = xml.documentElement();
-    root.removeChild(requireOldOutputs(root, document));
-    auto outputs = xml.createElement("SALIDAS");
-    root.appendChild(outputs);
+// What goes to the result file, gathered into pieces of a megabyte: few writes however the
+// result is made up, and a small result is written at once.
+class ResultOutput {
+public:
+    explicit ResultOutput(platform::StagedFile& file) : file_(file) {}
+    void write(std::string_view bytes) {
+        if (buffer_.size() + bytes.size() > kPiece) flush();
+        if (bytes.size() >= kPiece) {
+            file_.append(bytes);
+        } else {
+            buffer_.append(bytes);
+        }
+    }
+    void flush() {
+        if (!buffer_.empty()) file_.append(buffer_);
+        buffer_.clear();
+    }
+
+private:
+    static constexpr std::size_t kPiece = 1 << 20;
+    platform::StagedFile& file_;
+    std::string buffer_;
+};
+
+// Writes the result document: the document's own bytes with its first SALIDAS left out and a
+// new one written before the document element's end tag, holding the status block and one
+// block per PROFT teacher with the teacher's lessons. The new elements are written in the
+// document's encoding as they are made, teacher by teacher, so that the result never has to
+// be held whole.
+void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableComponents& tables,
+                 const ImportTables& components, Findings* report, ImportResult& result) {
+    ResultOutput output(file);
+    const std::string_view bytes = document.bytes;
+    output.write(bytes.substr(0, document.childBegin));
+    output.write(bytes.substr(document.childEnd, document.rootEnd - document.childEnd));
+    // Only the end of the document is still needed.
+    const std::string tail(bytes.substr(document.rootEnd));
+    document.bytes.clear();
+    document.bytes.shrink_to_fit();
 
     const LookupIndexes indexes = buildLookupIndexes(components);
 
+    data::XmlStreamWriter out(document.encoding,
+                              [&output](std::string_view encoded) { output.write(encoded); });
     auto& teachers = tables[WorkTable::Proft];
-    appendStatusBlock(xml, outputs, teachers.recordCount());
+    out.startElement("SALIDAS");
+    writeStatusBlock(out, teachers.recordCount());
     std::size_t counter = 1;
     std::unordered_set<std::string> teacherCodes;
     for (teachers.first(); !teachers.eof(); teachers.next()) {
-        auto block = xml.createElement("listasal");
-        block.setAttribute("seq", "EMP_" + std::to_string(counter++));
-        outputs.appendChild(block);
-        appendDataItem(xml, block, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
-        appendDataItem(xml, block, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
+        out.startElement("listasal", "seq", "EMP_" + std::to_string(counter++));
+        writeDataItem(out, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
+        writeDataItem(out, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
         const std::string abbreviation = teachers.text("ABREV");
         const std::size_t entries =
-            AppendLessonEntries(xml, components, indexes, abbreviation, block, report);
+            writeLessonEntries(out, components, indexes, abbreviation, report);
+        out.endElement("listasal");
         result.lessons += entries;
         teacherCodes.insert(abbreviation);
         if (report != nullptr && entries == 0) {
@@ -185,6 +217,10 @@ void buildResult(data::XmlDocument& xml, const std::filesystem::path& document,
                         "registro");
         }
     }
+    out.endElement("SALIDAS");
+    out.flush();
+    output.write(tail);
+    output.flush();
     result.teachers = counter - 1;
     if (report != nullptr) {
         reportLessonsOfUnknownTeachers(tables[WorkTable::Soluc], indexes, teacherCodes, *report);
@@ -307,19 +343,20 @@ ImportResult runImport(const std::filesystem::path& document,
                                   tables[WorkTable::Asignomt],   tables[WorkTable::Asignomt2],
                                   tables[WorkTable::Diashorast], tables[WorkTable::Asigt]};
     requireImportFields(components);
-    auto xml = namingMemoryUse("leer el documento " + platform::displayPath(document),
-                               [&] { return data::XmlDocument::load(document, options.limits); });
-    const std::string bytes = namingMemoryUse("componer el documento de resultado", [&] {
-        buildResult(xml, document, tables, components, findings, result);
-        return xml.serialize();
+    auto xml = namingMemoryUse("leer el documento " + platform::displayPath(document), [&] {
+        return data::XmlDocument::outline(document, "SALIDAS", options.limits);
     });
+    requireOldOutputs(xml, document);
+    platform::StagedFile resultFile(result.resultPath);
+    namingMemoryUse("componer el documento de resultado",
+                    [&] { writeResult(xml, resultFile, tables, components, findings, result); });
     tables.closeAll();
+    resultFile.finish();
 
     // Both files ready before either replaces anything; the report first, so that the
     // earlier result stays unless the report is in place.
     std::optional<platform::StagedFile> reportFile;
     if (options.reportFile) reportFile.emplace(*options.reportFile, reportText(*findings));
-    platform::StagedFile resultFile(result.resultPath, bytes);
     if (reportFile) reportFile->commit();
     resultFile.commit();
     result.outcome = ImportOutcome::Completed;

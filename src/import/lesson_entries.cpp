@@ -5,18 +5,15 @@
 
 namespace thq::importer {
 
-void appendDataItem(data::XmlDocument& document, data::XmlNode parent, const std::string& name,
-                    const std::string& valueCp1252) {
-    auto item = document.createElement("salida");
-    item.setAttribute("dato", name);
+void writeDataItem(data::XmlStreamWriter& out, const std::string& name,
+                   const std::string& valueCp1252) {
     try {
-        item.setText(text::cp1252ToUtf8(valueCp1252));
+        out.textElement("salida", "dato", name, text::cp1252ToUtf8(valueCp1252));
     } catch (const Error& error) {
         // A table text XML cannot carry (a control character): say which item it was.
         throw error.withDetail("dato " + name + ": " +
                                text::quoted(text::cp1252ToUtf8(valueCp1252)));
     }
-    parent.appendChild(item);
 }
 
 namespace {
@@ -141,10 +138,9 @@ std::string lessonPlace(std::size_t recordNumber) {
 
 }  // namespace
 
-std::size_t AppendLessonEntries(data::XmlDocument& document, const ImportTables& tables,
-                                const LookupIndexes& indexes,
-                                const std::string& teacherAbbreviation, data::XmlNode teacherBlock,
-                                Findings* report) {
+std::size_t writeLessonEntries(data::XmlStreamWriter& out, const ImportTables& tables,
+                               const LookupIndexes& indexes, const std::string& teacherAbbreviation,
+                               Findings* report) {
     const auto lessons = indexes.lessonsByTeacher.find(teacherAbbreviation);
     if (lessons == indexes.lessonsByTeacher.end()) return 0;
     std::size_t counter = 1;
@@ -157,16 +153,15 @@ std::size_t AppendLessonEntries(data::XmlDocument& document, const ImportTables&
             // The day decides first; a lesson without a day is not scheduled, and nothing
             // else of its record is read.
             if (tables.soluc.integer("DIA") == 0) continue;
-            auto entry = document.createElement("listasal");
-            entry.setAttribute("seq", "TRAMO_" + std::to_string(counter++));
-            teacherBlock.appendChild(entry);
+            out.startElement("listasal", "seq", "TRAMO_" + std::to_string(counter++));
             resolved = resolve(tables, indexes, lesson, MissReporter(report, lesson));
-            appendDataItem(document, entry, "X_ACTIVIDAD", resolved.activity);
-            appendDataItem(document, entry, "N_DIASEMANA", resolved.weekday);
-            appendDataItem(document, entry, "X_TRAMO", resolved.slotCode);
-            appendDataItem(document, entry, "X_DEPCENTRO", resolved.room);
-            appendDataItem(document, entry, "X_MATERIAOMC", resolved.subjectKey);
-            appendDataItem(document, entry, "X_UNIDAD", resolved.groupKey);
+            writeDataItem(out, "X_ACTIVIDAD", resolved.activity);
+            writeDataItem(out, "N_DIASEMANA", resolved.weekday);
+            writeDataItem(out, "X_TRAMO", resolved.slotCode);
+            writeDataItem(out, "X_DEPCENTRO", resolved.room);
+            writeDataItem(out, "X_MATERIAOMC", resolved.subjectKey);
+            writeDataItem(out, "X_UNIDAD", resolved.groupKey);
+            out.endElement("listasal");
         } catch (const Error& error) {
             const std::string detail = error.detail().empty()
                                            ? lessonPlace(record)

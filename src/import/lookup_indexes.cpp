@@ -48,7 +48,7 @@ LookupIndexes buildLookupIndexes(const ImportTables& tables) {
     LookupIndexes indexes;
     // SOLUC's filter field, read of every record as the filter on PROF reads it.
     scan(tables.soluc, [&](data::DbfTable& t) {
-        indexes.lessonsByTeacher[t.text("PROF")].push_back(t.currentRecordNumber());
+        indexes.lessonsByTeacher[t.text("PROF")].add(t.currentRecordNumber());
     });
     indexes.assignmentByKey = indexBy(
         tables.asigt, [](data::DbfTable& t) { return pairKey(t.text("CASIG"), t.text("CGRUP")); });

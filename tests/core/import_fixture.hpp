@@ -81,8 +81,12 @@ inline std::string renderEntry(const data::XmlNode& entry) {
         if (items[i].name() != "salida" || i >= kLessonItems.size() || dato != kLessonItems[i]) {
             wellFormed = false;
         }
-        names += (i == 0 ? "" : " ") + items[i].name() + ":" + dato;
-        values += (i == 0 ? "" : "|") + items[i].text();
+        if (i != 0) {
+            names += ' ';
+            values += '|';
+        }
+        names.append(items[i].name()).append(":").append(dato);
+        values.append(items[i].text());
     }
     return wellFormed ? seq + "(" + values + ")" : seq + "{BAD " + names + "}";
 }
@@ -101,7 +105,8 @@ inline std::string renderBlock(const data::XmlNode& block) {
             out += child.text();
             if (i == 1) out += ":";
         } else if (child.name() == "listasal") {
-            out += " " + renderEntry(child);
+            out += ' ';
+            out += renderEntry(child);
         } else {
             out += " {BAD " + child.name() + "}";
         }

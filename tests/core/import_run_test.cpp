@@ -624,6 +624,76 @@ INSTANTIATE_TEST_SUITE_P(
                       EncodingCase{"Undeclared", "", "Educación", "Peña", "€ 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The result is the document's own bytes with the first SALIDAS cut out and the new one put
+// before the root's end tag: line ends, quoting, character references, a byte order mark and
+// the rest stay exactly as the document has them, in every encoding it may come in.
+struct CopyCase {
+    const char* name;
+    std::string declared;  // the declaration's encoding
+    int unit;              // 1, or 2 for UTF-16
+    bool bigEndian;
+    std::string bom;
+};
+
+// ASCII text in the code units of the case (the documents below are ASCII but for one text).
+std::string encodeAscii(const CopyCase& c, const std::string& ascii) {
+    if (c.unit == 1) return ascii;
+    std::string out;
+    for (const char ch : ascii) {
+        out += c.bigEndian ? std::string{'\0', ch} : std::string{ch, '\0'};
+    }
+    return out;
+}
+
+class ImportCopyThroughTest : public ImportRunTest,
+                              public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(ImportCopyThroughTest, KeepsTheDocumentsOwnBytesAroundTheNewSalidas) {
+    const auto& c = GetParam();
+    const std::string before =
+        "<?xml version='1.0' encoding='" + c.declared + "'?>\r\n<!-- antes -->\r\n" +
+        "<SERVICIO  modo='horario' >\r\n  <CENTRO codigo=\"9&#57;\"></CENTRO>\r\n  ";
+    const std::string oldSalidas =
+        "<SALIDAS><listasal seq='X'><salida>viejo</salida></listasal>"
+        "</SALIDAS>";
+    const std::string between = "\r\n  <OTRO a='&lt;&gt;'>&#233;<![CDATA[<x>]]></OTRO>\r\n";
+    const std::string rootEnd = "</SERVICIO >\r\n<!-- despues -->\r\n";
+    const std::string input = c.bom + encodeAscii(c, before + oldSalidas + between + rootEnd);
+    run({.soluc = {lesson("PEN", "MAT", "G1", "A1", "T", "1", "2")},
+         .proft = {{{"ABREV", "PEN"},
+                    {"X_EMPLEADO",
+                     "Pe\xF1"
+                     "a <&>"},
+                    {"F_TOMAPOS", "\x80 1"}}}},
+        input);
+
+    const std::string raw = readFile(result());
+    const std::string head = c.bom + encodeAscii(c, before + between);
+    const std::string tail = encodeAscii(c, rootEnd);
+    ASSERT_GT(raw.size(), head.size() + tail.size());
+    EXPECT_EQ(raw.substr(0, head.size()), head);
+    EXPECT_EQ(raw.substr(raw.size() - tail.size()), tail);
+    const std::string salidas = raw.substr(head.size(), raw.size() - head.size() - tail.size());
+    EXPECT_EQ(salidas.substr(0, encodeAscii(c, "<SALIDAS><ERROR>").size()),
+              encodeAscii(c, "<SALIDAS><ERROR>"));
+    EXPECT_EQ(salidas.find(encodeAscii(c, "viejo")), std::string::npos);
+
+    const auto doc = loadResult();
+    EXPECT_EQ(rootChildren(doc), (std::vector<std::string>{"CENTRO", "OTRO", "SALIDAS"}));
+    EXPECT_EQ(renderTeacherBlocks(doc), std::vector<std::string>{"Peña <&>/€ 1: TRAMO_1(T|||||)"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Import, ImportCopyThroughTest,
+                         ::testing::Values(CopyCase{"Utf8", "UTF-8", 1, false, ""},
+                                           CopyCase{"Utf8Bom", "UTF-8", 1, false, "\xEF\xBB\xBF"},
+                                           CopyCase{"Latin1", "ISO-8859-1", 1, false, ""},
+                                           CopyCase{"Latin9", "ISO-8859-15", 1, false, ""},
+                                           CopyCase{"Windows1252", "windows-1252", 1, false, ""},
+                                           CopyCase{"Ascii", "US-ASCII", 1, false, ""},
+                                           CopyCase{"Utf16Le", "UTF-16", 2, false, "\xFF\xFE"},
+                                           CopyCase{"Utf16Be", "UTF-16", 2, true, "\xFE\xFF"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---------------------------------------------------------------------------------------
 // The sample school: export, a SOLUC as another dBase writer leaves it, import.
 

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -850,6 +852,148 @@ TEST(DbfMalformed, MissingEndMarkerAndShortRecordCountAreTolerated) {
     table.close();
     table.open();
     EXPECT_EQ(scan(table, {"ABREV"}), (std::vector<std::vector<std::string>>{{"A"}, {"B"}, {"D"}}));
+}
+
+// ---------------------------------------------------------------------------------------
+// Tables larger than what the engine keeps of them in memory (a few megabytes): records are
+// read from the file as they are asked for, in blocks.
+
+// The text of record i of the large table.
+std::string largeText(std::size_t i) {
+    std::string text = "REG";
+    text += std::to_string(i);
+    text += "-";
+    text.append(i % 90, static_cast<char>('a' + i % 26));  // texts of many lengths
+    return text;
+}
+
+// A table of 50,000 records of 114 bytes (5.6 MB), some deleted by another program at and
+// around the places where the engine's blocks of 16 KB and stretches of 1 MB end.
+class DbfLarge : public ::testing::Test {
+protected:
+    static constexpr std::size_t kCount = 50000;
+
+    void SetUp() override {
+        file_ = createTable(dir_ / "GRANDE.DBF", {{"TEXTO", FieldType::Text, 100},
+                                                  {"N", FieldType::Integer, 0},
+                                                  {"CLASE", FieldType::Text, 2}});
+        {
+            DbfTable table(file_);
+            table.open();
+            for (std::size_t i = 0; i < kCount; ++i) {
+                table.append();
+                table.setText("TEXTO", largeText(i));
+                table.setNumber("N", static_cast<double>(i));
+                table.setText("CLASE", std::to_string(i % 7));
+                table.post();
+            }
+        }
+        std::string bytes = readFile(file_);
+        const std::size_t headerLength = u16At(bytes, 8);
+        const std::size_t recordLength = u16At(bytes, 10);
+        ASSERT_EQ(recordLength, 114u);
+        ASSERT_GT(bytes.size(), 5u * 1024 * 1024);
+        const std::size_t perBlock = 16 * 1024 / recordLength;
+        const std::size_t perStretch = 1024 * 1024 / (perBlock * recordLength) * perBlock;
+        deleted_ = {
+            0,          perBlock - 1,          perBlock,           2 * perBlock, perStretch - 1,
+            perStretch, perStretch + perBlock, 3 * perStretch + 1, kCount - 1};
+        for (std::size_t record : deleted_) bytes[headerLength + record * recordLength] = '*';
+        writeFile(file_, bytes);
+    }
+
+    bool isDeleted(std::size_t record) const {
+        return std::find(deleted_.begin(), deleted_.end(), record) != deleted_.end();
+    }
+
+    TempDir dir_;
+    std::filesystem::path file_;
+    std::vector<std::size_t> deleted_;
+};
+
+TEST_F(DbfLarge, ScansCountsAndFiltersSeeEveryLiveRecord) {
+    DbfTable table(file_);
+    table.open(OpenMode::ReadOnly);
+    EXPECT_EQ(table.recordCount(), kCount - deleted_.size());
+    std::size_t expected = 0;
+    for (table.first(); !table.eof(); table.next(), ++expected) {
+        while (isDeleted(expected)) ++expected;
+        ASSERT_EQ(table.currentRecordNumber(), expected);
+        ASSERT_EQ(table.text("TEXTO"), largeText(expected));
+        ASSERT_EQ(table.integer("N"), static_cast<std::int32_t>(expected));
+    }
+    EXPECT_EQ(expected, kCount - 1);  // the last record is deleted
+
+    table.setFilterText("CLASE= '3'");
+    table.filterOn();
+    std::size_t passing = 0;
+    for (std::size_t i = 0; i < kCount; ++i) {
+        if (i % 7 == 3 && !isDeleted(i)) ++passing;
+    }
+    EXPECT_EQ(table.recordCount(), passing);
+    std::size_t seen = 0;
+    for (; !table.eof(); table.next(), ++seen) {
+        const auto record = table.currentRecordNumber();
+        ASSERT_EQ(record % 7, 3u);
+        ASSERT_EQ(table.text("TEXTO"), largeText(record));
+    }
+    EXPECT_EQ(seen, passing);
+}
+
+TEST_F(DbfLarge, LookupsInAnyOrderReadTheRecordAskedFor) {
+    DbfTable table(file_);
+    table.open(OpenMode::ReadOnly);
+    std::vector<std::size_t> order(kCount);
+    for (std::size_t i = 0; i < kCount; ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), std::mt19937(11));
+    // Single records in random order, then runs of neighbours from random starts, both ways.
+    std::vector<std::size_t> visits(order.begin(), order.begin() + 20000);
+    for (std::size_t k = 0; k < 200; ++k) {
+        const std::size_t start = order[k] % (kCount - 300);
+        for (std::size_t i = start; i < start + 300; ++i) visits.push_back(i);
+        for (std::size_t i = start + 300; i-- > start;) visits.push_back(i);
+    }
+    for (std::size_t record : visits) {
+        if (isDeleted(record)) {
+            ASSERT_NE(errorOf([&] {
+                          table.goTo(record);
+                      }).find("no hay registro " + std::to_string(record + 1)),
+                      std::string::npos);
+            continue;
+        }
+        table.goTo(record);
+        ASSERT_EQ(table.text("TEXTO"), largeText(record)) << "record " << record;
+        ASSERT_EQ(table.integer("N"), static_cast<std::int32_t>(record));
+    }
+}
+
+// Appending to a large table open for writing, and reading back between appends: what was
+// appended reads back, before and after reopening.
+TEST_F(DbfLarge, RecordsAppendedToALargeTableReadBack) {
+    {
+        DbfTable table(file_);
+        table.open(OpenMode::Exclusive);
+        for (std::size_t i = kCount; i < kCount + 500; ++i) {
+            table.append();
+            table.setText("TEXTO", largeText(i));
+            table.setNumber("N", static_cast<double>(i));
+            table.post();
+            ASSERT_EQ(table.text("TEXTO"), largeText(i));
+            const std::size_t earlier = (i * 7919) % i;
+            if (!isDeleted(earlier)) {
+                table.goTo(earlier);
+                ASSERT_EQ(table.text("TEXTO"), largeText(earlier));
+            }
+        }
+        EXPECT_EQ(table.recordCount(), kCount + 500 - deleted_.size());
+    }
+    DbfTable table(file_);
+    table.open(OpenMode::ReadOnly);
+    for (std::size_t i = kCount - 10; i < kCount + 500; ++i) {
+        if (isDeleted(i)) continue;
+        table.goTo(i);
+        ASSERT_EQ(table.text("TEXTO"), largeText(i));
+    }
 }
 
 }  // namespace

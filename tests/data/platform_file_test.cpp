@@ -183,24 +183,33 @@ TEST(PlatformFile, StagedFilesReplaceNothingUntilCommitted) {
         StagedFile report(dir / "INFORME.TXT", "report");
         StagedFile result(dir / longName, "result");
         StagedFile dropped(dir / "RESULT.XML", "never placed");
+        // Written in pieces: each after the one before, nothing in place before the commit.
+        StagedFile pieces(dir / "PIEZAS.XML");
+        for (const char* piece : {"<r>", "", "texto", "</r>"}) pieces.append(piece);
+        StagedFile droppedPieces(dir / "RESULT.XML");
+        droppedPieces.append("never placed either");
         const auto entries = listFolder(dir.path());
         std::size_t temporaries = 0;
         for (const auto& entry : entries) {
             if (isTemporaryFileName(entry.name.string())) ++temporaries;
         }
-        EXPECT_EQ(temporaries, 3u);
+        EXPECT_EQ(temporaries, 5u);
         EXPECT_EQ(readFile(dir / "RESULT.XML"), "earlier result");
         EXPECT_FALSE(fileExists(dir / "INFORME.TXT"));
+        EXPECT_FALSE(fileExists(dir / "PIEZAS.XML"));
         report.commit();
         result.commit();
         EXPECT_THROW(result.commit(), std::logic_error);
+        pieces.finish();
+        EXPECT_THROW(pieces.append("late"), std::logic_error) << "finished: nothing more";
+        pieces.commit();
     }
-    EXPECT_EQ(
-        snapshotFolder(dir.path()),
-        (std::map<std::string, std::string>{
-            {"INFORME.TXT", "report"}, {"RESULT.XML", "earlier result"}, {longName, "result"}}));
+    EXPECT_EQ(snapshotFolder(dir.path()),
+              (std::map<std::string, std::string>{{"INFORME.TXT", "report"},
+                                                  {"PIEZAS.XML", "<r>texto</r>"},
+                                                  {"RESULT.XML", "earlier result"},
+                                                  {longName, "result"}}));
 }
-
 
 TEST(PlatformFile, OnlyTemporariesWhoseWriterIsGoneAreRemovedAsAbandoned) {
     TempDir dir;

@@ -7,6 +7,7 @@
 
 #include "data/error.hpp"
 #include "data/xml_document.hpp"
+#include "data/xml_stream_writer.hpp"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -70,6 +71,86 @@ TEST(XmlWrite, EveryAcceptedTextReadsBackAndTheOthersAreRefused) {
         EXPECT_EQ(back.documentElement().text(), c.text);
         EXPECT_EQ(back.documentElement().attribute("a"), c.text);
     }
+}
+
+// Elements written as a stream are byte for byte those that saving the same elements from a
+// tree gives, in every encoding a document may have: the escapes, the empty elements, the
+// characters an encoding lacks as character references.
+TEST(XmlWrite, StreamedElementsAreTheBytesOfTheSavedTree) {
+    struct Item {
+        std::string dato;
+        std::string text;
+    };
+    const std::vector<Item> items = {
+        {"PLAIN", "Servicio finalizado Correctamente"},
+        {"EMPTY", ""},
+        {"ESCAPES", "a<b>c&d\re\tf\ng\"h'i"},
+        {"LATIN", "Peña Educación"},
+        {"EURO", "€ 1"},
+        {"OUTSIDE", "ŝ Ω \xF0\x9D\x84\x9E"},
+        {"A B", "x"},
+    };
+    for (const std::string encoding :
+         {"", "UTF-8", "ISO-8859-1", "ISO-8859-15", "windows-1252", "US-ASCII"}) {
+        SCOPED_TRACE(encoding.empty() ? "no declaration" : encoding);
+        const std::string declaration =
+            encoding.empty() ? "" : "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\n";
+        XmlDocument doc = XmlDocument::parse(declaration + "<r/>", "r.xml");
+        auto outputs = doc.createElement("SALIDAS");
+        doc.documentElement().appendChild(outputs);
+        auto block = doc.createElement("listasal");
+        block.setAttribute("seq", "EMP_1");
+        outputs.appendChild(block);
+
+        std::string streamed;
+        XmlStreamWriter out(encoding, [&](std::string_view bytes) { streamed += bytes; });
+        out.startElement("SALIDAS");
+        out.startElement("listasal", "seq", "EMP_1");
+        for (const auto& item : items) {
+            auto element = doc.createElement("salida");
+            element.setAttribute("dato", item.dato);
+            element.setText(item.text);
+            block.appendChild(element);
+            out.textElement("salida", "dato", item.dato, item.text);
+        }
+        out.endElement("listasal");
+        out.endElement("SALIDAS");
+        EXPECT_EQ(streamed, "") << "nothing handed on before flush()";
+        out.flush();
+
+        const std::string saved = doc.serialize();
+        const std::size_t begin = saved.find("<r>") + 3;
+        const std::size_t end = saved.rfind("</r>");
+        ASSERT_LT(begin, end) << saved;
+        EXPECT_EQ(streamed, saved.substr(begin, end - begin));
+    }
+}
+
+TEST(XmlWrite, StreamedTextsXmlCannotCarryAreRefusedAsByTheTree) {
+    std::string streamed;
+    XmlStreamWriter out("ISO-8859-1", [&](std::string_view bytes) { streamed += bytes; });
+    out.startElement("SALIDAS");
+    for (const std::string& text : {"D\x01"s + "E", "\xF1"s, "\xEF\xBF\xBE"s}) {
+        std::string treeError;
+        std::string streamError;
+        XmlDocument doc = XmlDocument::parse("<r/>", "r.xml");
+        try {
+            doc.documentElement().setText(text);
+        } catch (const Error& e) {
+            treeError = e.what();
+        }
+        try {
+            out.textElement("salida", "dato", "X", text);
+        } catch (const Error& e) {
+            streamError = e.what();
+        }
+        EXPECT_NE(streamError, "");
+        EXPECT_EQ(streamError, treeError);
+    }
+    out.endElement("SALIDAS");
+    out.flush();
+    EXPECT_EQ(streamed, "<SALIDAS></SALIDAS>") << "a refused element leaves nothing behind";
+    EXPECT_THROW(XmlStreamWriter("NO-SUCH-ENCODING", [](std::string_view) {}), Error);
 }
 
 TEST(XmlWrite, ElementsLeftUnplacedAreFreedWithTheDocument) {

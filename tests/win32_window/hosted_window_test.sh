@@ -104,10 +104,17 @@ keys_to() {
     local xid
     xid="$(xdotool search --name "^${title}\$" 2>/dev/null | head -n 1)"
     [ -n "$xid" ] || return 1
-    xdotool windowfocus --sync "$xid" && xdotool "$@"
+    # A window that wine has made but not yet mapped refuses the focus (BadMatch): try again.
+    local try
+    for try in 1 2 3 4 5 6 7 8 9 10; do
+        xdotool windowfocus --sync "$xid" 2>/dev/null && break
+        [ "$try" -lt 10 ] || return 1
+        sleep 0.5
+    done
+    xdotool "$@"
 }
 
-chooser_open() { xdotool search --name '^Archivo XML$' >/dev/null 2>&1; }
+chooser_open() { xdotool search --onlyvisible --name '^Archivo XML$' >/dev/null 2>&1; }
 
 # The message box's text (the box is captioned with the application's title).
 box_text() {
