@@ -74,8 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<std::int32_t> got;
     try {
         got = thq::text::toInt32(text);
-    } catch (const thq::ConversionError& e) {
-        if (e.refusedText() != thq::text::cp1252ToUtf8(text)) mismatch();
+    } catch (const thq::Error& e) {
+        if (e.kind() != thq::ErrorKind::Conversion || e.value() != thq::text::cp1252ToUtf8(text))
+            mismatch();
     }
     if (got != expected) mismatch();
     if (got && decimal && thq::text::toInt32(std::to_string(*got)) != *got) mismatch();

@@ -119,6 +119,6 @@ export PKG_CONFIG_PATH=""
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_FIND_PACKAGE_PREFER_CONFIG=ON \
-  -DTH_BUILD_TESTS="$tests" -DTH_BUILD_GUI=OFF >/dev/null
+  -DTH_BUILD_TESTS="$tests" -DTH_BUILD_GUI=OFF -DTH_WERROR=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 ls -l "$build/bin/"*.exe

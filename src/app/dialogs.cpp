@@ -28,8 +28,8 @@ std::filesystem::path toPath(const QString& text) {
 
 // --- OpenDialogXML ----------------------------------------------------------------------
 
-XmlFileChooser::XmlFileChooser(QWidget* owner, std::filesystem::path workFolder)
-    : owner_(owner), initialFolder_(std::move(workFolder) / "quelva") {}
+XmlFileChooser::XmlFileChooser(QWidget* owner, const std::filesystem::path& workFolder)
+    : owner_(owner), initialFolder_(workFolder / "quelva") {}
 
 void XmlFileChooser::configure(QFileDialog& dialog) const {
     dialog.setWindowTitle(QStringLiteral("Archivo XML"));
@@ -153,17 +153,10 @@ bool installSpanishTranslations() {
 
 std::unique_ptr<DocumentChooser> makeChooser(QWidget* owner,
                                              const std::filesystem::path& workFolder) {
-    if (qEnvironmentVariableIsSet(kChooserHookVariable)) {
-        const QString answer = qEnvironmentVariable(kChooserHookVariable);
-        if (answer.isEmpty()) return std::make_unique<PresetChooser>(std::nullopt);
-        return std::make_unique<PresetChooser>(toPath(answer));
-    }
     return std::make_unique<XmlFileChooser>(owner, workFolder);
 }
 
 std::unique_ptr<MessagePresenter> makeMessagePresenter() {
-    if (qEnvironmentVariableIsSet(kMessagesHookVariable))
-        return std::make_unique<MessageLog>(toPath(qEnvironmentVariable(kMessagesHookVariable)));
     return std::make_unique<MessageBoxPresenter>();
 }
 

@@ -1,13 +1,11 @@
 #pragma once
-// The chooser and the message boxes on Qt Widgets, or the test hooks that stand in for
-// them when their environment variables are set (app/test_hooks.hpp).
+// The chooser and the message boxes on Qt Widgets.
 #include <QString>
 #include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "app/form_view.hpp"
-#include "app/test_hooks.hpp"
 
 class QFileDialog;
 class QMessageBox;
@@ -22,7 +20,7 @@ std::filesystem::path toPath(const QString& text);
 class XmlFileChooser final : public DocumentChooser {
 public:
     // `workFolder`: the chooser opens in its "quelva" subfolder.
-    XmlFileChooser(QWidget* owner, std::filesystem::path workFolder);
+    XmlFileChooser(QWidget* owner, const std::filesystem::path& workFolder);
     std::optional<std::filesystem::path> choose() override;
 
     // Applies the chooser's settings (title, filter, default extension, folder, the last
@@ -56,7 +54,7 @@ public:
 // translations cannot be found (Qt's texts then stay in English).
 bool installSpanishTranslations();
 
-// The chooser and presenter the process uses: the hooks when their variables are set.
+// The chooser and presenter the program uses.
 std::unique_ptr<DocumentChooser> makeChooser(QWidget* owner,
                                              const std::filesystem::path& workFolder);
 std::unique_ptr<MessagePresenter> makeMessagePresenter();

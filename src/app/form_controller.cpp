@@ -52,9 +52,9 @@ void FormController::FormCreate() {
 
 void FormController::FormShow() {
     // The parameters are counted again: a handle that did not convert still runs.
-    if (settings_.parameters.size() != 2) return;
-    if (directionOf(settings_.parameters[0]) == Direction::Import) BImportarClick();
-    if (directionOf(settings_.parameters[0]) == Direction::Export) BExportarClick();
+    const Direction run = requestedRun(settings_.parameters);
+    if (run == Direction::Import) BImportarClick();
+    if (run == Direction::Export) BExportarClick();
 }
 
 void FormController::FormClose() {

@@ -184,6 +184,7 @@ void HelpSystem::showTableOfContents() {
     std::size_t chosen = 0;
     if (able.size() > 1 && selector_) {
         std::vector<std::string> names;
+        names.reserve(able.size());
         for (const auto& viewer : able) names.push_back(viewer->name());
         const int index = selector_->chooseContentsViewer(names);
         if (index < 0 || static_cast<std::size_t>(index) >= able.size()) return;

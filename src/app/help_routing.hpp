@@ -190,7 +190,6 @@ public:
     int registerViewer(std::shared_ptr<HelpViewer> viewer);
     void setSelector(std::shared_ptr<HelpSelector> selector) { selector_ = std::move(selector); }
     void setTester(std::shared_ptr<WinHelpTester> tester);
-    std::size_t viewerCount() const { return viewers_.size(); }
 
     // The help commands of the window.
     void showTableOfContents();

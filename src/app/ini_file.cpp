@@ -134,8 +134,8 @@ namespace {
 // The whole file through the file adapter, whose errors name the file and say why (a folder
 // in its place, a file in use...).
 std::string readWholeFile(const std::filesystem::path& file) {
-    platform::File in = platform::File::open(file, platform::OpenIntent::ReadOnly,
-                                             platform::ShareMode::Shared);
+    platform::File in =
+        platform::File::open(file, platform::OpenIntent::ReadOnly, platform::ShareMode::Shared);
     std::string text(static_cast<std::size_t>(in.size()), '\0');
     text.resize(in.readAt(0, text.data(), text.size()));
     return text;
@@ -152,7 +152,8 @@ void writeIniValue(const std::filesystem::path& file, std::string_view section,
         platform::writeFileAtomically(file, setIniValue(current, section, key, value));
     } catch (const std::exception& error) {
         // The system's own words go with it as the detail.
-        throw Error("Unable to write to " + platform::displayPath(file), error.what());
+        throw Error(ErrorKind::InputOutput, "Unable to write to " + platform::displayPath(file),
+                    error.what());
     }
 }
 

@@ -209,7 +209,7 @@ WindowEmbedder& TMForm::embedder() {
 }
 
 EmbedResult TMForm::embedInHost(std::uint32_t hostHandle) {
-    const EmbedResult result = embedder().embed(*this, hostHandle);
+    EmbedResult result = embedder().embed(*this, hostHandle);
     if (result.embedded) {
         // The host may go away while the tool is inside it (the timetable program ended or
         // killed): the window then closes as if the user had closed it, so the status is

@@ -21,7 +21,7 @@ Direction requestedRun(const std::vector<std::string>& parameters);
 
 // The host window's handle: "$" put in front of parameter 2 and converted as any integer
 // text, so one or more hexadecimal digits and nothing else, at most FFFFFFFF (leading
-// zeros are free). Throws thq::ConversionError ("'$...' no es un valor entero válido").
+// zeros are free). Throws a Conversion thq::Error ("'$...' no es un valor entero válido").
 // Parameters are UTF-8.
 std::uint32_t hostHandleOf(std::string_view parameter);
 

@@ -35,9 +35,8 @@ struct Command {
     std::string operand;
 };
 
-struct UsageError {
-    std::string message;
-};
+// A command line that asks for something wrongly: the message, then the usage text.
+Error usageError(const std::string& message) { return {ErrorKind::Usage, message}; }
 
 // The standard output could not take what the run wrote (a full disk, a closed pipe).
 struct OutputError {
@@ -52,7 +51,7 @@ void requireOutput(std::ostream& out) {
 
 // A folder or file name given as an option: empty is a mistake, never "the default".
 std::filesystem::path nonEmptyPath(const std::string& text, const std::string& option) {
-    if (text.empty()) throw UsageError{"el nombre tras " + option + " está vacío"};
+    if (text.empty()) throw usageError("el nombre tras " + option + " está vacío");
     return data::pathFromUtf8(text);
 }
 
@@ -60,56 +59,56 @@ std::filesystem::path nonEmptyPath(const std::string& text, const std::string& o
 std::uint64_t megabytes(const std::string& text) {
     std::uint64_t value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9' || value > 1048576) throw UsageError{"tamaño no válido: " + text};
+        if (c < '0' || c > '9' || value > 1048576) throw usageError("tamaño no válido: " + text);
         value = value * 10 + static_cast<std::uint64_t>(c - '0');
     }
     if (text.empty() || value == 0 || value > 1048576)
-        throw UsageError{"tamaño no válido: " + text};
+        throw usageError("tamaño no válido: " + text);
     return value << 20;
 }
 
 Command parse(const std::vector<std::string>& args) {
-    if (args.empty()) throw UsageError{"falta la orden"};
+    if (args.empty()) throw usageError("falta la orden");
     Command command;
     command.name = args[0];
     bool operandsOnly = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (!operandsOnly && (arg == "-w" || arg == "--work-folder")) {
-            if (i + 1 >= args.size()) throw UsageError{"falta la carpeta tras " + arg};
+            if (i + 1 >= args.size()) throw usageError("falta la carpeta tras " + arg);
             command.workFolder = nonEmptyPath(args[++i], arg);
         } else if (!operandsOnly && arg.rfind("--work-folder=", 0) == 0) {
             command.workFolder = nonEmptyPath(arg.substr(14), "--work-folder=");
         } else if (!operandsOnly && arg == "--max-document-size") {
-            if (i + 1 >= args.size()) throw UsageError{"falta el tamaño tras --max-document-size"};
+            if (i + 1 >= args.size()) throw usageError("falta el tamaño tras --max-document-size");
             command.limits.maxDocumentBytes = megabytes(args[++i]);
         } else if (!operandsOnly && command.name == "import" && arg == "--report") {
-            if (i + 1 >= args.size()) throw UsageError{"falta el archivo tras --report"};
+            if (i + 1 >= args.size()) throw usageError("falta el archivo tras --report");
             command.report = nonEmptyPath(args[++i], arg);
         } else if (!operandsOnly && command.name == "check" && arg == "--format") {
-            if (i + 1 >= args.size()) throw UsageError{"falta el formato tras --format"};
-            const std::string format = args[++i];
+            if (i + 1 >= args.size()) throw usageError("falta el formato tras --format");
+            const std::string& format = args[++i];
             if (format != "csv" && format != "texto")
-                throw UsageError{"formato desconocido: " + format};
+                throw usageError("formato desconocido: " + format);
             command.csv = format == "csv";
         } else if (!operandsOnly && arg == "--") {
             operandsOnly = true;
         } else if (!operandsOnly && arg.size() > 1 && arg[0] == '-') {
-            throw UsageError{"opción desconocida: " + arg};
+            throw usageError("opción desconocida: " + arg);
         } else if (command.operand.empty()) {
             command.operand = arg;
         } else {
-            throw UsageError{"sobra el argumento: " + arg};
+            throw usageError("sobra el argumento: " + arg);
         }
     }
-    if (command.operand.empty()) throw UsageError{"falta el documento o la tabla"};
+    if (command.operand.empty()) throw usageError("falta el documento o la tabla");
     return command;
 }
 
 // A table name (PROFT) stands for its file in the work folder; anything naming a file
 // (a folder part or a .DBF ending) is taken as a path.
 std::filesystem::path dumpTarget(const Command& command) {
-    const std::filesystem::path operand = data::pathFromUtf8(command.operand);
+    std::filesystem::path operand = data::pathFromUtf8(command.operand);
     const std::string extension = text::upperAscii(data::utf8Of(operand.extension()));
     if (operand.has_parent_path() || extension == ".DBF") return operand;
     const auto workFolder = data::resolveWorkFolder(command.workFolder);
@@ -143,10 +142,10 @@ int runImport(const Command& command, std::ostream& out, std::ostream& err) {
     if (command.report) {
         if (auto overwritten = importer::reportOverwrites(
                 *command.report, data::pathFromUtf8(command.operand), workFolder)) {
-            throw UsageError{
+            throw usageError(
                 "el informe de --report no puede escribirse encima de lo que la "
                 "importación lee o escribe: " +
-                *overwritten};
+                *overwritten);
         }
     }
     Findings report;
@@ -219,7 +218,7 @@ int dispatch(const Command& command, std::ostream& out, std::ostream& err) {
     if (command.name == "import") return runImport(command, out, err);
     if (command.name == "dump") return runDump(command, out, err);
     if (command.name == "check") return runCheck(command, out, err);
-    throw UsageError{"orden desconocida: " + command.name};
+    throw usageError("orden desconocida: " + command.name);
 }
 
 }  // namespace
@@ -274,12 +273,13 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     try {
         return dispatch(parse(args), out, err);
-    } catch (const UsageError& usage) {
-        err << "transhoralis: " << text::escapeControls(usage.message) << "\n\n" << usageText();
-        return kUsage;
     } catch (const OutputError&) {
         throw;
     } catch (const Error& error) {
+        if (error.kind() == ErrorKind::Usage) {
+            err << "transhoralis: " << text::escapeControls(error.what()) << "\n\n" << usageText();
+            return kUsage;
+        }
         printError(err, error.what(), error.detail());
         return kFailed;
     } catch (const std::bad_alloc&) {

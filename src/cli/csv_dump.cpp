@@ -8,22 +8,6 @@
 #include "data/text.hpp"
 
 namespace thq::cli {
-namespace {
-
-void writeField(std::ostream& out, const std::string& utf8) {
-    if (utf8.find_first_of(",\"\r\n") == std::string::npos) {
-        out << utf8;
-        return;
-    }
-    out << '"';
-    for (char c : utf8) {
-        if (c == '"') out << '"';
-        out << c;
-    }
-    out << '"';
-}
-
-}  // namespace
 
 void writeCsv(data::DbfTable& table, std::ostream& out) {
     // The fields a user sees: not the bookkeeping fields of Visual FoxPro. A field of a type
@@ -36,14 +20,14 @@ void writeCsv(data::DbfTable& table, std::ostream& out) {
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i > 0) out << ',';
-        writeField(out, text::cp1252ToUtf8(names[i]));
+        out << text::csvField(text::cp1252ToUtf8(names[i]));
     }
     out << "\r\n";
     // Texts as the table holds them, in its own code page, converted to UTF-8 directly.
     for (table.first(); !table.eof(); table.next()) {
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (i > 0) out << ',';
-            writeField(out, table.textUtf8(names[i]));
+            out << text::csvField(table.textUtf8(names[i]));
         }
         out << "\r\n";
         if (!out) return;  // the output failed: the rest would go nowhere

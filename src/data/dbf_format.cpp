@@ -9,12 +9,21 @@
 #include <limits>
 #include <system_error>
 
+#include "data/error.hpp"
+#include "data/little_endian.hpp"
+
 namespace thq::data::dbf {
 namespace {
 
-[[noreturn]] void problem(std::string message) { throw FormatProblem{std::move(message)}; }
+// A file whose bytes are not a table's.
+[[noreturn]] void problem(const std::string& message) {
+    throw Error(ErrorKind::DamagedTable, message);
+}
 
-std::string inQuotes(std::string_view name) { return "«" + std::string(name) + "»"; }
+// Fields that no table can be made of.
+[[noreturn]] void unwritable(const std::string& message) {
+    throw Error(ErrorKind::Internal, message);
+}
 
 // Version bytes of the dBase family (dBase III/IV/7 with or without memo, FoxBASE, FoxPro,
 // Visual FoxPro, Clipper variants). The layout itself is always taken from the header.
@@ -26,16 +35,6 @@ bool knownVersion(std::uint8_t version) {
 }
 
 bool isBlankByte(char c) { return c == ' ' || c == '\0'; }
-
-void putU16(std::string& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<char>(value & 0xFF);
-    out[at + 1] = static_cast<char>((value >> 8) & 0xFF);
-}
-
-void putU32(std::string& out, std::size_t at, std::uint32_t value) {
-    putU16(out, at, value & 0xFFFF);
-    putU16(out, at + 2, value >> 16);
-}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -75,13 +74,42 @@ std::optional<std::string> normalizeDecimal(std::string_view s) {
 
 }  // namespace
 
-std::uint16_t readU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+std::string quotedName(std::string_view name) { return "«" + std::string(name) + "»"; }
+
+std::string shortestNumber(double value) {
+    std::array<char, 64> buffer{};
+    auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return error == std::errc{} ? std::string(buffer.data(), end) : std::string("?");
 }
 
-std::uint32_t readU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+std::string typeLetter(char type) {
+    const auto code = static_cast<unsigned char>(type);
+    if (code > 32 && code < 127) return std::string(1, type);
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[code >> 4] + digits[code & 0xF];
+}
+
+bool isDecimalNumeric(char type) { return type == 'N' || type == 'F'; }
+
+bool isBinaryNumber(const FieldInfo& field, std::uint8_t version) {
+    return field.type == 'I' || field.type == 'Y' || (field.type == 'B' && isVisualFoxPro(version));
+}
+
+char logicalOf(char letter) {
+    switch (letter) {
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
+            return 'T';
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n':
+            return 'F';
+        default:
+            return 0;
+    }
 }
 
 Layout parseFileHeader(std::span<const std::uint8_t> first32, std::uint64_t fileSize) {
@@ -97,9 +125,9 @@ Layout parseFileHeader(std::span<const std::uint8_t> first32, std::uint64_t file
     }
     if (!knownVersion(layout.version)) problem("no es una tabla dBase");
     layout.languageDriver = first32[29];
-    layout.recordCount = readU32(first32.data() + 4);
-    layout.headerLength = readU16(first32.data() + 8);
-    layout.recordLength = readU16(first32.data() + 10);
+    layout.recordCount = bytes::loadU32(first32.data() + 4);
+    layout.headerLength = bytes::loadU16(first32.data() + 8);
+    layout.recordLength = bytes::loadU16(first32.data() + 10);
     if (layout.headerLength < kFileHeaderSize + kDescriptorSize + 1) {
         problem("archivo dañado: la longitud de la cabecera (" +
                 std::to_string(layout.headerLength) + ") no deja sitio para los campos");
@@ -141,14 +169,14 @@ void parseDescriptors(std::span<const std::uint8_t> header, Layout& layout) {
         field.width = d[16];
         field.decimals = d[17];
         if (field.width == 0)
-            problem("archivo dañado: el campo " + inQuotes(field.name) + " tiene ancho cero");
+            problem("archivo dañado: el campo " + quotedName(field.name) + " tiene ancho cero");
         // Binary fields have one width; any other would read past the field.
         const int binaryWidth = field.type == 'I'                                     ? 4
                                 : field.type == 'Y'                                   ? 8
                                 : field.type == 'B' && isVisualFoxPro(layout.version) ? 8
                                                                                       : 0;
         if (binaryWidth != 0 && field.width != binaryWidth) {
-            problem("archivo dañado: el campo " + inQuotes(field.name) + " de tipo " +
+            problem("archivo dañado: el campo " + quotedName(field.name) + " de tipo " +
                     std::string(1, field.type) + " no tiene ancho " + std::to_string(binaryWidth));
         }
         // Visual FoxPro marks its own bookkeeping fields (the null flags) as system fields.
@@ -184,40 +212,41 @@ std::string encodeDateAndCount(std::uint32_t recordCount, int year, int month, i
     out[0] = static_cast<char>(std::clamp(year - 1900, 0, 255));
     out[1] = static_cast<char>(std::clamp(month, 1, 12));
     out[2] = static_cast<char>(std::clamp(day, 1, 31));
-    putU32(out, 3, recordCount);
+    bytes::storeU32(out.data() + 3, recordCount);
     return out;
 }
 
 std::string encodeHeader(const std::vector<FieldInfo>& fields, std::uint32_t recordCount, int year,
                          int month, int day) {
-    if (fields.empty()) problem("la tabla no tiene campos");
+    if (fields.empty()) unwritable("la tabla no tiene campos");
     const std::size_t headerLength = kFileHeaderSize + kDescriptorSize * fields.size() + 1;
     std::size_t recordLength = 1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldInfo& field = fields[i];
         if (field.name.empty() || field.name.size() > kMaxFieldNameLength ||
             field.name.find('\0') != std::string::npos) {
-            problem("el nombre de campo " + inQuotes(field.name) + " no es válido");
+            unwritable("el nombre de campo " + quotedName(field.name) + " no es válido");
         }
         for (std::size_t j = 0; j < i; ++j) {
             if (sameFieldName(fields[j].name, field.name)) {
-                problem("el campo " + inQuotes(field.name) + " está repetido");
+                unwritable("el campo " + quotedName(field.name) + " está repetido");
             }
         }
         if (field.width < 1 || field.width > 255 || field.decimals < 0 ||
             (field.decimals > 0 && field.decimals >= field.width - 1)) {
-            problem("el campo " + inQuotes(field.name) + " tiene un ancho no válido (" +
-                    std::to_string(field.width) + ")");
+            unwritable("el campo " + quotedName(field.name) + " tiene un ancho no válido (" +
+                       std::to_string(field.width) + ")");
         }
         recordLength += static_cast<std::size_t>(field.width);
     }
-    if (headerLength > 0xFFFF || recordLength > 0xFFFF) problem("la tabla tiene demasiados campos");
+    if (headerLength > 0xFFFF || recordLength > 0xFFFF)
+        unwritable("la tabla tiene demasiados campos");
 
     std::string out(headerLength, '\0');
     out[0] = static_cast<char>(kVersionDbase3);
     out.replace(1, 7, encodeDateAndCount(recordCount, year, month, day));
-    putU16(out, 8, static_cast<std::uint32_t>(headerLength));
-    putU16(out, 10, static_cast<std::uint32_t>(recordLength));
+    bytes::storeU16(out.data() + 8, static_cast<std::uint16_t>(headerLength));
+    bytes::storeU16(out.data() + 10, static_cast<std::uint16_t>(recordLength));
     out[29] = static_cast<char>(kCodePageWindows1252);
     std::size_t position = kFileHeaderSize;
     for (const FieldInfo& field : fields) {
@@ -228,6 +257,15 @@ std::string encodeHeader(const std::vector<FieldInfo>& fields, std::uint32_t rec
         position += kDescriptorSize;
     }
     out[position] = kHeaderTerminator;
+    return out;
+}
+
+std::string encodeEmptyTable(const std::vector<FieldSpec>& fields, int year, int month, int day) {
+    std::vector<FieldInfo> infos;
+    infos.reserve(fields.size());
+    for (const auto& definition : fields) infos.push_back(fieldFor(definition));
+    std::string out = encodeHeader(infos, 0, year, month, day);
+    out += kEndOfFile;
     return out;
 }
 
@@ -327,17 +365,15 @@ std::optional<double> binaryNumber(const FieldInfo& field, std::string_view raw)
     switch (field.type) {
         case 'I':
             if (raw.size() < 4) return std::nullopt;
-            return static_cast<std::int32_t>(readU32(p));
+            return static_cast<std::int32_t>(bytes::loadU32(p));
         case 'Y': {
             if (raw.size() < 8) return std::nullopt;
-            const std::uint64_t bits = readU32(p) | static_cast<std::uint64_t>(readU32(p + 4))
-                                                        << 32;
+            const std::uint64_t bits = bytes::loadU64(p);
             return static_cast<double>(static_cast<std::int64_t>(bits)) / 10000.0;
         }
         case 'B': {
             if (raw.size() < 8) return std::nullopt;
-            const std::uint64_t bits = readU32(p) | static_cast<std::uint64_t>(readU32(p + 4))
-                                                        << 32;
+            const std::uint64_t bits = bytes::loadU64(p);
             const double value = std::bit_cast<double>(bits);
             if (!std::isfinite(value)) return std::nullopt;
             return value;
@@ -349,7 +385,7 @@ std::optional<double> binaryNumber(const FieldInfo& field, std::string_view raw)
 
 std::string currencyText(std::string_view raw) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(raw.data());
-    const std::uint64_t bits = readU32(p) | static_cast<std::uint64_t>(readU32(p + 4)) << 32;
+    const std::uint64_t bits = bytes::loadU64(p);
     const auto value = static_cast<std::int64_t>(bits);
     // The magnitude as unsigned, so that the most negative value has one too.
     const std::uint64_t magnitude =
@@ -396,7 +432,7 @@ std::optional<std::string> encodeBinaryNumber(const FieldInfo& field, double val
         return std::nullopt;
     }
     std::string out(size, '\0');
-    for (std::size_t b = 0; b < size; ++b) out[b] = static_cast<char>((bits >> (8 * b)) & 0xFF);
+    bytes::store(out.data(), bits, size);
     return out;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The bytes of a .DBF file: header and field descriptors, field values. Everything here is
-// pure (no files) and bounds-checked; problems come back as the Spanish text of the problem,
-// which the table engine turns into an error naming the file.
+// pure (no files) and bounds-checked; a problem throws thq::Error with the Spanish text of the
+// problem without a path (DamagedTable for a file's bytes, Internal for fields that cannot be
+// written), which the table engine turns into an error naming the file.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -9,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "data/dbf_table.hpp"
+#include "data/dbf_fields.hpp"
+#include "data/error.hpp"
 
 namespace thq::data::dbf {
 
@@ -35,23 +37,31 @@ struct Layout {
     std::vector<std::size_t> offsets;  // of each field within a record (after the flag)
 };
 
-// A problem with the file's bytes (the message is the problem in Spanish, without the path).
-struct FormatProblem {
-    std::string message;
-};
+// Runs one of the functions below: the problem it throws comes out naming the table's file.
+template <typename Action>
+decltype(auto) namingFile(const std::string& pathText, Action&& action) {
+    try {
+        return action();
+    } catch (const Error& problem) {
+        throw fileError(problem.kind(), pathText, problem.what());
+    }
+}
 
 // The first 32 bytes: version, language driver, record count, header and record lengths.
-// `fileSize` is the whole file's size. Throws FormatProblem (also for dBase 7 tables, whose
+// `fileSize` is the whole file's size. Throws (also for dBase 7 tables, whose
 // header has another layout).
 Layout parseFileHeader(std::span<const std::uint8_t> first32, std::uint64_t fileSize);
 // The field descriptors of the header (the whole header, layout.headerLength bytes). Fills
-// layout.fields and layout.offsets; throws FormatProblem.
+// layout.fields and layout.offsets; throws.
 void parseDescriptors(std::span<const std::uint8_t> header, Layout& layout);
 
 // The header (with descriptors and terminator) of a dBase III+ table with these fields.
-// Throws FormatProblem for a layout that cannot be written.
+// Throws for a layout that cannot be written.
 std::string encodeHeader(const std::vector<FieldInfo>& fields, std::uint32_t recordCount, int year,
                          int month, int day);
+// A new table's whole file: the header for these fields, no record, the end-of-file mark.
+// Throws for a layout that cannot be written.
+std::string encodeEmptyTable(const std::vector<FieldSpec>& fields, int year, int month, int day);
 // The 7 bytes from offset 1: last-update date and record count.
 std::string encodeDateAndCount(std::uint32_t recordCount, int year, int month, int day);
 
@@ -95,7 +105,18 @@ std::optional<std::string> encodeBinaryNumber(const FieldInfo& field, double val
 // Case-insensitive comparison of ASCII field names.
 bool sameFieldName(std::string_view a, std::string_view b);
 
-std::uint16_t readU16(const std::uint8_t* p);
-std::uint32_t readU32(const std::uint8_t* p);
+// Numeric fields held as decimal text: N and F.
+bool isDecimalNumeric(char type);
+// Fields held in binary: I (32-bit integer), Y (currency) and Visual FoxPro's B (double).
+bool isBinaryNumber(const FieldInfo& field, std::uint8_t version);
+// The logical value of a byte or a one-letter text: 'T' (T, t, Y, y), 'F' (F, f, N, n), or
+// 0 when it is neither.
+char logicalOf(char letter);
+
+// For messages: a field name in «», a number in its shortest round-trip form, a type letter
+// as itself or as its byte ("0x00") when it is no printable letter.
+std::string quotedName(std::string_view name);
+std::string shortestNumber(double value);
+std::string typeLetter(char type);
 
 }  // namespace thq::data::dbf

@@ -50,9 +50,10 @@ std::size_t RecordStore::readRecords(std::size_t first, std::size_t n, std::stri
 void RecordStore::failMissing(std::size_t index) const {
     // The header promised more records than the file holds now: cut short by another program
     // since the table was opened, or a failing disk.
-    throw Error(fileMessage(name_, "archivo dañado: el registro " + std::to_string(index + 1) +
-                                       " de " + std::to_string(count_) +
-                                       " no está entero en el archivo"));
+    throw Error(
+        ErrorKind::DamagedTable,
+        fileMessage(name_, "archivo dañado: el registro " + std::to_string(index + 1) + " de " +
+                               std::to_string(count_) + " no está entero en el archivo"));
 }
 
 const RecordStore::Block& RecordStore::blockFor(std::size_t number) const {
@@ -86,7 +87,8 @@ void RecordStore::fillReadAhead(std::size_t index) const {
 
 std::string_view RecordStore::record(std::size_t index) const {
     if (file_ == nullptr || index >= count_) {
-        throw Error(fileMessage(name_, "no hay registro " + std::to_string(index + 1)));
+        throw Error(ErrorKind::Internal,
+                    fileMessage(name_, "no hay registro " + std::to_string(index + 1)));
     }
     // Reading on from the record read last, for at least a block's worth of records, is a
     // scan (and a first read of record 0 starts one, lastIndex_ being SIZE_MAX before it).

@@ -15,26 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "data/dbf_fields.hpp"
+
 namespace thq::data {
-
-enum class FieldType { Text, Integer, Logical, Number };
-
-// A field to create. Integers are written as numeric fields without decimals, numbers
-// as numeric fields with decimals; `width` matters for text fields only.
-struct FieldSpec {
-    std::string name;
-    FieldType type = FieldType::Text;
-    int width = 0;
-};
-
-// A field as the file holds it (any table, also one written by another program).
-struct FieldInfo {
-    std::string name;
-    char type = 'C';  // the dBase type letter: C, N, F, L, D, I, ...
-    int width = 0;
-    int decimals = 0;
-    bool system = false;  // a Visual FoxPro bookkeeping field (_NullFlags), not user data
-};
 
 // A text read from a table that had characters Windows-1252 lacks: they read as '?'.
 struct LossyText {
@@ -75,7 +58,6 @@ public:
 
     // Fields of the open table, in file order (names as Windows-1252).
     const std::vector<FieldInfo>& fields() const;
-    bool hasField(std::string_view name) const;
     // The code page of the table's texts: its language-driver number (850, 1252...).
     int codePage() const;
     // Throws, naming the table, the field and its type, when the field's type is one this
@@ -115,7 +97,6 @@ public:
     // a character (for showing a table).
     std::string textUtf8(std::string_view field) const;
     std::int32_t integer(std::string_view field) const;
-    double number(std::string_view field) const;
 
     // Records that a scan from the first record visits: deleted records excluded and,
     // while the filter is on, only those that pass it.

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/dbf_table.hpp"
+#include "data/dbf_fields.hpp"
 
 namespace thq::data {
 

@@ -38,16 +38,6 @@ std::string severityWord(Severity severity) {
     return severity == Severity::Error ? "ERROR" : "AVISO";
 }
 
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string quoted = "\"";
-    for (char c : s) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 std::string counted(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -65,9 +55,10 @@ std::string formatLine(const Finding& finding) {
 std::string formatCsvHeader() { return "severidad,sección,fila,texto"; }
 
 std::string formatCsvLine(const Finding& finding) {
-    return severityWord(finding.severity) + "," + csvField(text::escapeControls(finding.section)) +
-           "," + (finding.row > 0 ? std::to_string(finding.row) : std::string()) + "," +
-           csvField(text::escapeControls(finding.text));
+    return severityWord(finding.severity) + "," +
+           text::csvField(text::escapeControls(finding.section)) + "," +
+           (finding.row > 0 ? std::to_string(finding.row) : std::string()) + "," +
+           text::csvField(text::escapeControls(finding.text));
 }
 
 std::string summaryLine(const Findings& findings) {

@@ -215,7 +215,7 @@ CalendarDate localToday();
 
 namespace thq::platform {
 // An exclusive claim on a folder, held while the object lives; nothing is written into the
-// folder. A second claim, from this process or another, fails with InUseError.
+// folder. A second claim, from this process or another, fails with an InUse thq::Error.
 class FolderLock {
 public:
     explicit FolderLock(const std::filesystem::path& folder);

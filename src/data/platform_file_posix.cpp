@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <random>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "data/error.hpp"
 #include "data/fault_injection.hpp"
 #include "data/platform_file.hpp"
+#include "data/platform_file_common.hpp"
 
 namespace thq::platform {
 namespace {
@@ -34,7 +34,7 @@ int injectedFault(testing::CallKind kind, const std::filesystem::path& subject) 
 }
 
 [[noreturn]] void fail(const std::filesystem::path& path, const std::string& problem) {
-    throw Error(fileMessage(displayPath(path), problem));
+    throw Error(ErrorKind::InputOutput, fileMessage(displayPath(path), problem));
 }
 
 [[noreturn]] void failErrno(const std::filesystem::path& path, const std::string& action,
@@ -119,29 +119,7 @@ int fsyncRetrying(int descriptor) {
     return 0;
 }
 
-std::string randomSuffix() {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string suffix;
-    for (int i = 0; i < 10; ++i) suffix += digits[generator() % 36];
-    return suffix;
-}
-
 }  // namespace
-
-File::~File() { close(); }
-
-File::File(File&& other) noexcept
-    : path_(std::move(other.path_)), native_(std::exchange(other.native_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        path_ = std::move(other.path_);
-        native_ = std::exchange(other.native_, -1);
-    }
-    return *this;
-}
 
 File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode share) {
     // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer; it is refused
@@ -169,7 +147,7 @@ File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode 
         if (status < 0 || ::fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) != 0) {
             failErrno(path, "no se puede abrir", errno);
         }
-        if (!lockShareMode(descriptor, share, path)) throw InUseError(displayPath(path));
+        if (!lockShareMode(descriptor, share, path)) throw inUseError(displayPath(path));
     } catch (...) {
         closeQuietly(descriptor);
         throw;
@@ -195,7 +173,7 @@ File File::create(const std::filesystem::path& path, ShareMode share) {
     file.native_ = descriptor;
     struct stat info {};
     if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) fail(path, "no es un archivo");
-    if (!lockShareMode(descriptor, share, path)) throw InUseError(displayPath(path));
+    if (!lockShareMode(descriptor, share, path)) throw inUseError(displayPath(path));
     file.truncate(0);
     return file;
 }
@@ -371,16 +349,12 @@ std::vector<FolderEntry> listFolder(const std::filesystem::path& folder) {
 
 namespace {
 
-constexpr std::string_view kTemporaryPrefix = ".transhoralis-";
-constexpr std::string_view kTemporarySuffix = ".tmp";
-
 // Creates the temporary file of a StagedFile beside `target`, held exclusively; returns the
 // descriptor and sets `temporary`.
 int createTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
     const std::filesystem::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder / (std::string(kTemporaryPrefix) + randomSuffix() +
-                              std::string(kTemporarySuffix));
+        temporary = folder / detail::temporaryFileName();
         // 0666: the user's umask decides the permissions, as for any file saved here.
         if (int error = injectedFault(testing::CallKind::Create, target); error != 0) {
             failErrno(target, "no se puede escribir", error);
@@ -480,21 +454,6 @@ void StagedFile::commit() {
     }
 }
 
-void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
-    StagedFile(target, bytes).commit();
-}
-
-bool isTemporaryFileName(std::string_view name) {
-    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
-    const std::string_view middle = name.substr(
-        kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
-    if (middle.size() != 10) return false;
-    for (const char c : middle) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
-    }
-    return true;
-}
-
 bool removeAbandonedFile(const std::filesystem::path& file) {
     if (injectedFault(testing::CallKind::Remove, file) != 0) return false;
     int descriptor;
@@ -517,11 +476,11 @@ bool removeAbandonedFile(const std::filesystem::path& file) {
 std::filesystem::path temporaryFolder() {
     const char* variable = std::getenv("TMPDIR");
     if (variable == nullptr || *variable == '\0') {
-        const std::filesystem::path fallback("/tmp");
+        std::filesystem::path fallback("/tmp");
         if (!isDirectory(fallback)) fail(fallback, "la carpeta temporal no existe");
         return fallback;
     }
-    const std::filesystem::path folder(variable);
+    std::filesystem::path folder(variable);
     if (!isDirectory(folder)) {
         fail(folder, "la carpeta temporal (variable de entorno TMPDIR) no existe");
     }
@@ -568,7 +527,7 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
         const int error = errno;
         if (error == EINTR) continue;
         ::close(descriptor);
-        if (error == EWOULDBLOCK) throw InUseError(displayPath(folder));
+        if (error == EWOULDBLOCK) throw inUseError(displayPath(folder));
         failErrno(folder, "no se puede bloquear la carpeta", error);
     }
     native_ = descriptor;

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cwchar>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -25,6 +24,7 @@
 #include "data/error.hpp"
 #include "data/fault_injection.hpp"
 #include "data/platform_file.hpp"
+#include "data/platform_file_common.hpp"
 
 namespace thq::platform {
 namespace {
@@ -73,7 +73,7 @@ std::string systemMessage(DWORD error) {
 }
 
 [[noreturn]] void fail(const std::filesystem::path& path, const std::string& problem) {
-    throw Error(fileMessage(displayPath(path), problem));
+    throw Error(ErrorKind::InputOutput, fileMessage(displayPath(path), problem));
 }
 
 [[noreturn]] void failCode(const std::filesystem::path& path, const std::string& action,
@@ -102,7 +102,7 @@ bool folderExists(const std::filesystem::path& path) {
     switch (error) {
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-            throw InUseError(displayPath(path));
+            throw inUseError(displayPath(path));
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             if (!folderExists(path)) fail(path, "la carpeta no existe");
@@ -161,29 +161,7 @@ DWORD setEndOfFile(HANDLE handle, std::uint64_t size) {
     return ERROR_SUCCESS;
 }
 
-std::wstring randomSuffix() {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    static const wchar_t digits[] = L"0123456789abcdefghijklmnopqrstuvwxyz";
-    std::wstring suffix;
-    for (int i = 0; i < 10; ++i) suffix += digits[generator() % 36];
-    return suffix;
-}
-
 }  // namespace
-
-File::~File() { close(); }
-
-File::File(File&& other) noexcept
-    : path_(std::move(other.path_)), native_(std::exchange(other.native_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        path_ = std::move(other.path_);
-        native_ = std::exchange(other.native_, -1);
-    }
-    return *this;
-}
 
 File File::open(const std::filesystem::path& path, OpenIntent intent, ShareMode share) {
     DWORD access = GENERIC_READ | (intent == OpenIntent::ReadWrite ? GENERIC_WRITE : 0);
@@ -306,7 +284,7 @@ void renameReplacing(const std::filesystem::path& from, const std::filesystem::p
     }
     if (error != ERROR_SUCCESS) {
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            throw InUseError(displayPath(to));
+            throw inUseError(displayPath(to));
         }
         fail(from, "no se puede renombrar a " + displayPath(to) + ": " + systemErrorText(error));
     }
@@ -404,17 +382,15 @@ std::vector<FolderEntry> listFolder(const std::filesystem::path& folder) {
 
 namespace {
 
-constexpr std::wstring_view kTemporaryPrefix = L".transhoralis-";
-constexpr std::wstring_view kTemporarySuffix = L".tmp";
-
 // Creates the temporary file of a StagedFile beside `target`. No one else may open it while
 // the handle lives; only its name may change (the commit's rename, made through this handle's
 // sharing).
 HANDLE createTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
     const std::filesystem::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder / (std::wstring(kTemporaryPrefix) + randomSuffix() +
-                              std::wstring(kTemporarySuffix));
+        // The name is ASCII: widened letter by letter, with no code page involved.
+        const std::string name = detail::temporaryFileName();
+        temporary = folder / std::wstring(name.begin(), name.end());
         if (DWORD error = injectedFault(testing::CallKind::Create, target);
             error != ERROR_SUCCESS) {
             failCode(target, "no se puede escribir", error);
@@ -502,7 +478,7 @@ void StagedFile::commit() {
     if (error != ERROR_SUCCESS) {
         ::DeleteFileW(apiPath(temporary_).c_str());
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            throw InUseError(displayPath(target_));
+            throw inUseError(displayPath(target_));
         }
         failCode(target_, "no se puede escribir", error);
     }
@@ -512,23 +488,6 @@ void StagedFile::commit() {
         flushError != ERROR_SUCCESS) {
         failCode(target_, "no se puede guardar en disco", flushError);
     }
-}
-
-void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
-    StagedFile(target, bytes).commit();
-}
-
-bool isTemporaryFileName(std::string_view name) {
-    constexpr std::string_view prefix = ".transhoralis-";
-    constexpr std::string_view suffix = ".tmp";
-    if (!name.starts_with(prefix) || !name.ends_with(suffix)) return false;
-    const std::string_view middle =
-        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-    if (middle.size() != 10) return false;
-    for (const char c : middle) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
-    }
-    return true;
 }
 
 bool removeAbandonedFile(const std::filesystem::path& file) {
@@ -610,7 +569,7 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
     if (claim == nullptr) failCode(folder, "no se puede bloquear la carpeta", error);
     if (error == ERROR_ALREADY_EXISTS) {
         ::CloseHandle(claim);
-        throw InUseError(displayPath(folder));
+        throw inUseError(displayPath(folder));
     }
     native_ = reinterpret_cast<std::intptr_t>(claim);
 }

@@ -24,7 +24,8 @@ std::optional<std::filesystem::path> environmentPath(const char* name);
 class ConsoleOutput {
 public:
     ConsoleOutput();
-    ~ConsoleOutput();
+    // On Windows it flushes the output and restores the console's code page.
+    ~ConsoleOutput();  // NOLINT(performance-trivially-destructible): not trivial on Windows
     ConsoleOutput(const ConsoleOutput&) = delete;
     ConsoleOutput& operator=(const ConsoleOutput&) = delete;
 

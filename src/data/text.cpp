@@ -209,7 +209,7 @@ char32_t decodeUtf8(std::string_view s, std::size_t& i) {
 }
 
 [[noreturn]] void refuseInteger(std::string_view text) {
-    throw ConversionError(cp1252ToUtf8(text));
+    throw conversionError(cp1252ToUtf8(text));
 }
 
 int hexDigitValue(char c) {
@@ -484,6 +484,16 @@ std::string quoteFilterValue(std::string_view value) {
     }
     out.push_back('\'');
     return out;
+}
+
+std::string csvField(std::string_view value) {
+    if (value.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(value);
+    std::string quoted = "\"";
+    for (char c : value) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
 }
 
 }  // namespace thq::text

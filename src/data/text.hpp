@@ -24,7 +24,7 @@ std::string_view trimTrailingBlanks(std::string_view s);
 // Text-to-integer conversion: leading spaces; optional sign; decimal digits within the
 // signed 32-bit range, or hexadecimal after "$", "x" or "0x" (either case, at most eight
 // significant digits, the 32 bits taken as they stand); nothing after the digits.
-// Throws ConversionError naming the whole text. `text` is Windows-1252.
+// Throws a Conversion thq::Error naming the whole text (its value()). `text` is Windows-1252.
 std::int32_t toInt32(std::string_view text);
 
 // Smallest whole number not below x.
@@ -74,6 +74,10 @@ std::optional<char32_t> nextUtf8(std::string_view s, std::size_t& i);
 // (one per character, one per malformed sequence): the part of the written text that bytes
 // [first, first + count) of its Windows-1252 form came from.
 std::string utf8Characters(std::string_view utf8, std::size_t first, std::size_t count);
+
+// A CSV field (RFC 4180): as it is, or in double quotes with inner quotes doubled when it
+// holds a comma, a quote or a line break.
+std::string csvField(std::string_view value);
 
 // Quotes a filter value: enclosed in single quotes, inner quotes doubled (O'NE -> 'O''NE').
 std::string quoteFilterValue(std::string_view value);

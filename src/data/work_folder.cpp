@@ -18,11 +18,12 @@ void requireWorkFolder(const std::filesystem::path& folder) {
     if (platform::isDirectory(folder)) return;
     const std::string shown = platform::displayPath(folder);
     if (platform::pathExists(folder)) {
-        throw Error(fileMessage(shown,
+        throw Error(ErrorKind::InputOutput,
+                    fileMessage(shown,
                                 "es un archivo, no una carpeta: la carpeta de trabajo "
                                 "tiene que ser una carpeta"));
     }
-    throw Error(fileMessage(shown, "la carpeta de trabajo no existe"));
+    throw Error(ErrorKind::InputOutput, fileMessage(shown, "la carpeta de trabajo no existe"));
 }
 
 }  // namespace thq::data

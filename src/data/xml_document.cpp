@@ -227,7 +227,7 @@ constexpr const char* kAccepted = "UTF-8, UTF-16, ISO-8859-1, ISO-8859-15, windo
 Detected detectEncoding(std::string_view bytes, const std::string& name) {
     using namespace std::string_view_literals;
     const auto refuse = [&](const std::string& problem) -> Detected {
-        throw Error(fileMessage(name, problem));
+        throw Error(ErrorKind::Document, fileMessage(name, problem));
     };
     const auto startsWith = [&](std::string_view start) { return bytes.starts_with(start); };
     if (startsWith("\0\0\xFE\xFF"sv) || startsWith("\xFF\xFE\0\0"sv) || startsWith("\0\0\0<"sv) ||
@@ -773,18 +773,21 @@ bool internalSubsetDeclaresEntities(const xmlDoc* doc) {
 }  // namespace
 
 void requireXmlText(std::string_view s, const char* what) {
-    if (!text::isValidUtf8(s)) throw Error(std::string("El ") + what + " no está en UTF-8 válido");
+    if (!text::isValidUtf8(s))
+        throw Error(ErrorKind::Document, std::string("El ") + what + " no está en UTF-8 válido");
     for (const char c : s) {
         const auto code = static_cast<unsigned char>(c);
         if (code < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-            throw Error(std::string("El ") + what + " tiene un carácter de control (código " +
-                        std::to_string(code) + "), que XML no admite");
+            throw Error(ErrorKind::Document, std::string("El ") + what +
+                                                 " tiene un carácter de control (código " +
+                                                 std::to_string(code) + "), que XML no admite");
         }
     }
     if (s.find("\xEF\xBF\xBE") != std::string_view::npos ||
         s.find("\xEF\xBF\xBF") != std::string_view::npos) {
-        throw Error(std::string("El ") + what +
-                    " tiene un carácter que XML no admite (U+FFFE o U+FFFF)");
+        throw Error(
+            ErrorKind::Document,
+            std::string("El ") + what + " tiene un carácter que XML no admite (U+FFFE o U+FFFF)");
     }
 }
 
@@ -917,9 +920,11 @@ std::string megabytes(std::uint64_t bytes, bool roundUp) {
 
 [[noreturn]] void refuseSize(const std::string& shown, std::uint64_t size,
                              const XmlLimits& limits) {
-    throw Error(fileMessage(
-        shown, "el documento ocupa " + megabytes(size, true) + " MB, más que el límite de " +
-                   megabytes(limits.maxDocumentBytes, false) + " MB (opción --max-document-size)"));
+    throw Error(ErrorKind::Document,
+                fileMessage(shown, "el documento ocupa " + megabytes(size, true) +
+                                       " MB, más que el límite de " +
+                                       megabytes(limits.maxDocumentBytes, false) +
+                                       " MB (opción --max-document-size)"));
 }
 
 }  // namespace
@@ -932,10 +937,10 @@ std::string readDocument(const std::filesystem::path& path, const std::string& s
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (!std::filesystem::exists(status)) {
-        throw Error(fileMessage(shown, "el archivo no existe"));
+        throw Error(ErrorKind::InputOutput, fileMessage(shown, "el archivo no existe"));
     }
     if (std::filesystem::is_directory(status)) {
-        throw Error(fileMessage(shown, "es una carpeta, no un archivo"));
+        throw Error(ErrorKind::InputOutput, fileMessage(shown, "es una carpeta, no un archivo"));
     }
     // The size is checked before reading, and the reading stops one byte past the limit
     // all the same: the file may grow meanwhile, or not be a regular file at all.
@@ -944,7 +949,7 @@ std::string readDocument(const std::filesystem::path& path, const std::string& s
         if (!ec && size > limits.maxDocumentBytes) refuseSize(shown, size, limits);
     }
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(fileMessage(shown, "no se puede leer"));
+    if (!in) throw Error(ErrorKind::InputOutput, fileMessage(shown, "no se puede leer"));
     std::string bytes;
     char buffer[1 << 16];
     while (in) {
@@ -952,7 +957,7 @@ std::string readDocument(const std::filesystem::path& path, const std::string& s
         bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
         if (bytes.size() > limits.maxDocumentBytes) refuseSize(shown, bytes.size(), limits);
     }
-    if (!in.eof()) throw Error(fileMessage(shown, "no se puede leer"));
+    if (!in.eof()) throw Error(ErrorKind::InputOutput, fileMessage(shown, "no se puede leer"));
     return bytes;
 }
 
@@ -994,7 +999,8 @@ XmlOutline XmlDocument::outline(const std::filesystem::path& path, std::string_v
           isAt(outline.childEnd - unit, '>') && outline.childBegin < outline.childEnd &&
           outline.childEnd <= outline.rootEnd));
     if (!placed) {
-        throw Error(fileMessage(shown, "no se puede copiar el documento en su codificación (" +
+        throw Error(ErrorKind::Document,
+                    fileMessage(shown, "no se puede copiar el documento en su codificación (" +
                                            outline.encoding + ")"));
     }
     return outline;
@@ -1002,18 +1008,21 @@ XmlOutline XmlDocument::outline(const std::filesystem::path& path, std::string_v
 
 XmlDocument XmlDocument::parseDocument(std::string_view bytes, const std::string& name,
                                        XmlScan* scan) {
-    if (bytes.empty()) throw Error(fileMessage(name, "el documento XML está vacío"));
+    if (bytes.empty())
+        throw Error(ErrorKind::Document, fileMessage(name, "el documento XML está vacío"));
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-        throw Error(fileMessage(name, "el documento XML es demasiado grande"));
+        throw Error(ErrorKind::Document, fileMessage(name, "el documento XML es demasiado grande"));
     }
     const Detected encoding = detectEncoding(bytes, name);
     switch (tooMuchInOneTag(bytes)) {
         case TagExcess::Attributes:
-            throw Error(fileMessage(name, "un elemento del documento tiene más de " +
-                                              std::to_string(kMaxAttributesPerElement) +
-                                              " atributos"));
+            throw Error(
+                ErrorKind::Document,
+                fileMessage(name, "un elemento del documento tiene más de " +
+                                      std::to_string(kMaxAttributesPerElement) + " atributos"));
         case TagExcess::Namespaces:
-            throw Error(fileMessage(name, "un elemento del documento declara más de " +
+            throw Error(ErrorKind::Document,
+                        fileMessage(name, "un elemento del documento declara más de " +
                                               std::to_string(kMaxNamespacesPerElement) +
                                               " espacios de nombres (xmlns)"));
         case TagExcess::None:
@@ -1062,15 +1071,18 @@ XmlDocument XmlDocument::parseDocument(std::string_view bytes, const std::string
                           (ctxt->myDoc != nullptr && internalSubsetDeclaresEntities(ctxt->myDoc));
     if (entities) {
         throw Error(
+            ErrorKind::Document,
             fileMessage(name, "el documento declara entidades (<!ENTITY ...>), que no se admiten"));
     }
     if (state.declaresDefaults) {
-        throw Error(fileMessage(name,
+        throw Error(ErrorKind::Document,
+                    fileMessage(name,
                                 "el documento declara valores por defecto de atributos "
                                 "(<!ATTLIST ...>), que no se admiten"));
     }
     if (state.tooDeep) {
-        throw Error(fileMessage(name, "el documento anida elementos a más de " +
+        throw Error(ErrorKind::Document,
+                    fileMessage(name, "el documento anida elementos a más de " +
                                           std::to_string(kMaxElementDepth) + " niveles"));
     }
     // A conversion error means text was lost even where the parser went on.
@@ -1078,7 +1090,7 @@ XmlDocument XmlDocument::parseDocument(std::string_view bytes, const std::string
         std::any_of(state.errors.begin(), state.errors.end(),
                     [](const ParseError& e) { return e.domain == XML_FROM_I18N; });
     if (!ctxt->wellFormed || ctxt->myDoc == nullptr || conversionFailed) {
-        throw Error(fileMessage(name, parseProblem(state)));
+        throw Error(ErrorKind::Document, fileMessage(name, parseProblem(state)));
     }
     if (scan != nullptr) return XmlDocument(nullptr);
     xmlDoc* doc = ctxt->myDoc;
@@ -1129,7 +1141,8 @@ std::vector<XmlNode> XmlDocument::selectNodes(std::string_view xpath) const {
         xmlXPathEvalExpression(xml(expression), context.get()), xmlXPathFreeObject);
     if (!result || result->type != XPATH_NODESET) {
         if (problem.empty()) problem = "no selecciona elementos";
-        throw Error("La expresión XPath '" + expression + "' no es válida: " + problem);
+        throw Error(ErrorKind::Document,
+                    "La expresión XPath '" + expression + "' no es válida: " + problem);
     }
     std::vector<XmlNode> out;
     xmlNodeSet* nodes = result->nodesetval;
@@ -1194,8 +1207,9 @@ std::string XmlDocument::serialize() const {
         xmlDocDumpMemoryEnc(doc_, &memory, &size, reinterpret_cast<const char*>(doc_->encoding));
         if (memory == nullptr || !state.errors.empty()) {
             if (memory != nullptr) xmlFree(memory);
-            throw Error("No se pudo escribir el documento XML en la codificación " +
-                        fromXml(doc_->encoding));
+            throw Error(ErrorKind::Document,
+                        "No se pudo escribir el documento XML en la codificación " +
+                            fromXml(doc_->encoding));
         }
         std::string out(reinterpret_cast<const char*>(memory), static_cast<std::size_t>(size));
         xmlFree(memory);
@@ -1219,7 +1233,8 @@ std::string XmlDocument::serialize() const {
     if (save == nullptr) throw std::bad_alloc();
     const long written = xmlSaveDoc(save, doc_);
     xmlSaveClose(save);
-    if (written < 0) throw Error("No se pudo convertir el documento XML en texto");
+    if (written < 0)
+        throw Error(ErrorKind::Document, "No se pudo convertir el documento XML en texto");
     out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
                static_cast<std::size_t>(xmlBufferLength(buffer.get())));
     // A UTF-16 document without a declaration is saved in UTF-16 again, in its byte order.

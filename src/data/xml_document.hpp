@@ -22,8 +22,9 @@
 #include <string_view>
 #include <vector>
 
-struct _xmlNode;
-struct _xmlDoc;
+// libxml2's own structure names, declared here so that this header does not need libxml2.
+struct _xmlNode;  // NOLINT(bugprone-reserved-identifier)
+struct _xmlDoc;   // NOLINT(bugprone-reserved-identifier)
 
 namespace thq::data {
 

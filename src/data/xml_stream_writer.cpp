@@ -99,8 +99,9 @@ void appendEscapedAttribute(std::string& out, std::string_view value) {
 struct XmlStreamWriter::Encoder {
     explicit Encoder(const std::string& name) : handler(xmlFindCharEncodingHandler(name.c_str())) {
         if (handler == nullptr) {
-            throw Error("No se puede escribir el documento en su codificación (" + name +
-                        "): no está disponible");
+            throw Error(ErrorKind::Document,
+                        "No se puede escribir el documento en su codificación (" + name +
+                            "): no está disponible");
         }
         in = xmlBufferCreate();
         out = xmlBufferCreate();
@@ -134,8 +135,9 @@ struct XmlStreamWriter::Encoder {
             const int before = xmlBufferLength(in);
             const int result = xmlCharEncOutFunc(handler, out, in);
             if (result < 0 && xmlBufferLength(in) == before) {
-                throw Error("No se puede escribir el documento en su codificación (" +
-                            std::string(handler->name != nullptr ? handler->name : "") + ")");
+                throw Error(ErrorKind::Document,
+                            "No se puede escribir el documento en su codificación (" +
+                                std::string(handler->name != nullptr ? handler->name : "") + ")");
             }
         }
         return std::string_view(reinterpret_cast<const char*>(xmlBufferContent(out)),

@@ -25,6 +25,7 @@ void requireSchoolDocument(const data::XmlDocument& document, const std::filesys
             document.firstElementInNamespace({"SERVICIO", "SALIDAS", "listasal", "salida"});
         if (namespaced) {
             throw Error(
+                ErrorKind::Document,
                 fileMessage(platform::displayPath(path),
                             "el elemento <" + namespaced.name() + "> (línea " +
                                 std::to_string(namespaced.line()) +
@@ -34,7 +35,8 @@ void requireSchoolDocument(const data::XmlDocument& document, const std::filesys
     }
     const std::string rootName = root ? root.name() : std::string();
     if (rootName != "SERVICIO") {
-        throw Error(fileMessage(platform::displayPath(path),
+        throw Error(ErrorKind::Document,
+                    fileMessage(platform::displayPath(path),
                                 rootName.empty() ? "el documento no tiene elemento raíz"
                                                  : "el elemento raíz del documento es <" +
                                                        rootName + ">, no <SERVICIO>"));
@@ -106,9 +108,8 @@ ExportOutcome checkDocument(const std::filesystem::path& document, Findings& fin
         ScratchFolder staging(scratchParent, "check");
         ExportState state(xml, staging.path(), &findings);
         runSteps(state, nullptr);
-    } catch (const OutOfMemoryError&) {
-        throw;  // not a problem of the document
     } catch (const Error& error) {
+        if (error.kind() == ErrorKind::OutOfMemory) throw;  // not a problem of the document
         // What cannot be checked past (a document that does not load, no code left, a
         // temporary table that cannot be written) ends the check as one error.
         std::string text = error.what();

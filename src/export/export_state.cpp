@@ -26,10 +26,11 @@ std::optional<std::int32_t> ExportState::toInt32(const SectionRow& row, const st
                                                  const std::string& writtenPart) const {
     try {
         return text::toInt32(part);
-    } catch (const ConversionError&) {
-        const ConversionError refused(writtenPart);
+    } catch (const Error& error) {
+        if (error.kind() != ErrorKind::Conversion) throw;
+        const Error refused = conversionError(writtenPart);
         if (findings_ == nullptr) {
-            throw ConversionError(writtenPart, std::string(sectionName(row.section())) + ", fila " +
+            throw conversionError(writtenPart, std::string(sectionName(row.section())) + ", fila " +
                                                    std::to_string(row.number()) + ", " + place +
                                                    ": " + text::quoted(written));
         }

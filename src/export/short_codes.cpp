@@ -56,9 +56,10 @@ std::string AllocateShortCode(std::string_view base, ShortCodeRegistry& registry
             bandStart = bandEnd;
         }
         if (code.empty()) {
-            throw Error("No queda ningún código corto libre para " +
-                        text::quoted(text::cp1252ToUtf8(base)) +
-                        ": todos los códigos de cuatro caracteres de su prefijo están en uso");
+            throw Error(ErrorKind::Document,
+                        "No queda ningún código corto libre para " +
+                            text::quoted(text::cp1252ToUtf8(base)) +
+                            ": todos los códigos de cuatro caracteres de su prefijo están en uso");
         }
     }
     registry.add(code, holder);

@@ -14,8 +14,8 @@ namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder(const fs::path& workFolder, std::string_view purpose) {
     if (!platform::isDirectory(workFolder)) {
-        throw Error(
-            fileMessage(platform::displayPath(workFolder), "la carpeta de trabajo no existe"));
+        throw Error(ErrorKind::InputOutput, fileMessage(platform::displayPath(workFolder),
+                                                        "la carpeta de trabajo no existe"));
     }
     std::random_device random;
     for (int attempt = 0; attempt < 50; ++attempt) {
@@ -26,8 +26,8 @@ ScratchFolder::ScratchFolder(const fs::path& workFolder, std::string_view purpos
             return;
         }
     }
-    throw Error(
-        fileMessage(platform::displayPath(workFolder), "no se puede crear una carpeta temporal"));
+    throw Error(ErrorKind::InputOutput, fileMessage(platform::displayPath(workFolder),
+                                                    "no se puede crear una carpeta temporal"));
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -137,10 +137,11 @@ void replaceWorkTables(ScratchFolder& staging, const fs::path& workFolder,
                 what = error.what();
             } catch (...) {
             }
-            throw Error(what, "Las tablas anteriores se conservan en " +
-                                  platform::displayPath(backup.path()) +
-                                  "; la próxima ejecución en esta carpeta de trabajo las volverá "
-                                  "a poner en su sitio.");
+            throw Error(ErrorKind::InputOutput, what,
+                        "Las tablas anteriores se conservan en " +
+                            platform::displayPath(backup.path()) +
+                            "; la próxima ejecución en esta carpeta de trabajo las volverá "
+                            "a poner en su sitio.");
         }
         try {
             // The old names back on disk before the plan goes; while that is not sure, the

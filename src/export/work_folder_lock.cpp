@@ -12,8 +12,10 @@ platform::FolderLock WorkFolderLock::claim(const std::filesystem::path& workFold
     data::requireWorkFolder(workFolder);
     try {
         return platform::FolderLock(workFolder);
-    } catch (const InUseError& error) {
-        throw Error(fileMessage(platform::displayPath(workFolder),
+    } catch (const Error& error) {
+        if (error.kind() != ErrorKind::InUse) throw;
+        throw Error(ErrorKind::InUse,
+                    fileMessage(platform::displayPath(workFolder),
                                 "otra exportación está en marcha en esta carpeta de trabajo"),
                     error.what());
     }

@@ -14,7 +14,7 @@ namespace {
 constexpr std::string_view kOurPrefix = ".transhoralis-";
 constexpr std::string_view kFirstLine = "transhoralis table swap 1";
 constexpr std::string_view kLastLine = "end";
-constexpr std::uint64_t kLargestJournal = 64 * 1024;
+constexpr std::uint64_t kLargestJournal = std::uint64_t{64} * 1024;
 
 fs::path journalPath(const fs::path& workFolder) { return workFolder / std::string(kJournalName); }
 
@@ -96,7 +96,8 @@ SwapPlan readJournal(const fs::path& workFolder) {
     file.close();
     auto plan = parseJournal(text);
     if (!plan) {
-        throw Error(fileMessage(shown(path),
+        throw Error(ErrorKind::InputOutput,
+                    fileMessage(shown(path),
                                 "el plan de una sustitución de tablas interrumpida está dañado"),
                     "Las tablas de " + shown(workFolder) +
                         " pueden estar mezcladas; no se ha tocado nada. Compruébelas (las "
@@ -168,11 +169,10 @@ private:
         try {
             return anyStaged ? undo(plan, staging, backup) : complete(plan, staging, backup);
         } catch (const Error& error) {
-            throw Error(
-                error.what(),
+            throw error.withDetail(
                 "Una exportación se interrumpió mientras sustituía las tablas de " + shown(work_) +
-                    " y no se han podido poner en orden; el plan se conserva en " +
-                    shown(journalPath(work_)) + " y la próxima ejecución lo volverá a intentar.");
+                " y no se han podido poner en orden; el plan se conserva en " +
+                shown(journalPath(work_)) + " y la próxima ejecución lo volverá a intentar.");
         }
     }
 
@@ -180,7 +180,8 @@ private:
     bool complete(const SwapPlan& plan, const fs::path& staging, const fs::path& backup) {
         for (const auto table : plan.tables) {
             if (!platform::fileExists(data::tableFile(work_, table))) {
-                throw Error(fileMessage(shown(data::tableFile(work_, table)),
+                throw Error(ErrorKind::InputOutput,
+                            fileMessage(shown(data::tableFile(work_, table)),
                                         "falta la tabla nueva de una exportación interrumpida"));
             }
         }
@@ -198,7 +199,8 @@ private:
                     if (entry.isFolder || !isPlannedFile(plan, entry.name.string(), true)) {
                         report(path, "no es de esta aplicación; se deja como está");
                     } else if (!platform::removeFileQuietly(path)) {
-                        throw Error(fileMessage(shown(path), "no se puede borrar"));
+                        throw Error(ErrorKind::InputOutput,
+                                    fileMessage(shown(path), "no se puede borrar"));
                     }
                 }
                 platform::removeEmptyFolder(backup);
@@ -324,18 +326,20 @@ std::vector<std::string> repairWorkFolder(const fs::path& workFolder) {
     std::optional<platform::FolderLock> lock;
     try {
         lock.emplace(workFolder);
-    } catch (const InUseError&) {
+    } catch (const Error& error) {
+        if (error.kind() != ErrorKind::InUse) {
+            // A folder this run cannot claim (read-only, say) is left to a run that can,
+            // unless its tables are half replaced.
+            if (journalExists(workFolder)) throw;
+            return {};
+        }
         // An export is running: the leftovers are its own. Only its plan matters here.
         if (!journalExists(workFolder)) return {};
-        throw Error(fileMessage(shown(workFolder),
+        throw Error(ErrorKind::InUse,
+                    fileMessage(shown(workFolder),
                                 "una exportación está sustituyendo ahora las tablas de esta "
                                 "carpeta de trabajo"),
                     "Vuelva a intentarlo cuando termine.");
-    } catch (const Error&) {
-        // A folder this run cannot claim (read-only, say) is left to a run that can, unless
-        // its tables are half replaced.
-        if (journalExists(workFolder)) throw;
-        return {};
     }
     return Repair(workFolder).run();
 }

@@ -80,7 +80,8 @@ private:
 void refuseNamespace(const std::string& name, const std::optional<std::string>& uri, long line,
                      const std::filesystem::path& path) {
     if (uri) {
-        throw Error(fileMessage(platform::displayPath(path),
+        throw Error(ErrorKind::Document,
+                    fileMessage(platform::displayPath(path),
                                 "el elemento <" + name + "> (línea " + std::to_string(line) +
                                     ") está en el espacio de nombres «" + *uri +
                                     "»: el documento que se importa no usa espacios de nombres"));
@@ -89,13 +90,13 @@ void refuseNamespace(const std::string& name, const std::optional<std::string>& 
 
 void requireOldOutputs(const data::XmlOutline& outline, const std::filesystem::path& path) {
     if (outline.rootName.empty())
-        throw Error(
-            fileMessage(platform::displayPath(path), "el documento no tiene elemento raíz"));
+        throw Error(ErrorKind::Document, fileMessage(platform::displayPath(path),
+                                                     "el documento no tiene elemento raíz"));
     refuseNamespace(outline.rootName, outline.rootNamespace, outline.rootLine, path);
     if (!outline.hasChild) {
-        throw Error(
-            fileMessage(platform::displayPath(path),
-                        "el elemento raíz <" + outline.rootName + "> no tiene elemento <SALIDAS>"));
+        throw Error(ErrorKind::Document, fileMessage(platform::displayPath(path),
+                                                     "el elemento raíz <" + outline.rootName +
+                                                         "> no tiene elemento <SALIDAS>"));
     }
     refuseNamespace("SALIDAS", outline.childNamespace, outline.childLine, path);
 }
@@ -290,9 +291,12 @@ std::optional<std::string> reportOverwrites(const std::filesystem::path& report,
     for (const auto table : kOpeningOrder) {
         const std::string name(data::layoutOf(table).name);
         if (sameFile(report, data::tableFile(workFolder, table))) {
+            // A message built once, on the way out of the loop.
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
             return shown + " es la tabla " + name;
         }
         if (sameFile(report, data::indexFile(workFolder, table))) {
+            // NOLINTNEXTLINE(performance-inefficient-string-concatenation)
             return shown + " es el índice de la tabla " + name;
         }
     }
@@ -314,7 +318,8 @@ ImportResult runImport(const std::filesystem::path& document,
     if (!platform::fileExists(document)) return result;
     if (options.reportFile) {
         if (auto overwritten = reportOverwrites(*options.reportFile, document, workFolder)) {
-            throw Error("El informe no puede escribirse en " + *overwritten);
+            throw Error(ErrorKind::InputOutput,
+                        "El informe no puede escribirse en " + *overwritten);
         }
     }
     data::requireWorkFolder(workFolder);

@@ -11,8 +11,8 @@ void writeDataItem(data::XmlStreamWriter& out, const std::string& name,
         out.textElement("salida", "dato", name, text::cp1252ToUtf8(valueCp1252));
     } catch (const Error& error) {
         // A table text XML cannot carry (a control character): say which item it was.
-        throw Error(error.what(),
-                    "dato " + name + ": " + text::quoted(text::cp1252ToUtf8(valueCp1252)));
+        throw error.withDetail("dato " + name + ": " +
+                               text::quoted(text::cp1252ToUtf8(valueCp1252)));
     }
 }
 
@@ -166,7 +166,7 @@ std::size_t writeLessonEntries(data::XmlStreamWriter& out, const ImportTables& t
             const std::string detail = error.detail().empty()
                                            ? lessonPlace(record)
                                            : lessonPlace(record) + ", " + error.detail();
-            throw Error(error.what(), detail);
+            throw error.withDetail(detail);
         }
     }
     return counter - 1;

@@ -101,7 +101,6 @@ protected:
         env = QProcessEnvironment::systemEnvironment();
         env.insert("DISPLAY", ":" + display);
         env.insert("QT_QPA_PLATFORM", "xcb");
-        env.remove("TRANSHORALIS_TEST_MESSAGES");
         if (!env.contains("LSAN_OPTIONS")) env.insert("LSAN_OPTIONS", TH_LSAN_OPTIONS);
         host = std::make_unique<Child>(TH_HOST_WINDOW_HELPER, QStringList{}, env);
         hostId = host->firstLine(60s);
@@ -112,13 +111,15 @@ protected:
     std::filesystem::path tool() const { return dir / "bin" / "TransHoralisQuelva"; }
 
     // The tool started by "the timetable program" with these parameters, from another folder
-    // than its own, its chooser answered with `document`.
+    // than its own, its chooser answered with `document` (the test build of the program takes
+    // the answer as its first argument).
     std::unique_ptr<Child> startTool(const QStringList& parameters,
                                      const std::filesystem::path& document) {
         QProcessEnvironment toolEnv = env;
         toolEnv.insert("HTEMP", QString::fromStdString((dir / "HTEMP").string()));
-        toolEnv.insert("TRANSHORALIS_TEST_CHOOSER", QString::fromStdString(document.string()));
-        return std::make_unique<Child>(QString::fromStdString(tool().string()), parameters, toolEnv,
+        QStringList arguments{QString::fromStdString(document.string())};
+        arguments += parameters;
+        return std::make_unique<Child>(QString::fromStdString(tool().string()), arguments, toolEnv,
                                        QString::fromStdString(dir.path().string()));
     }
 

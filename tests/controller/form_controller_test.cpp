@@ -306,12 +306,14 @@ TEST(FormController, ErrorBoxTextAndDetail) {
         std::function<void()> fail;
         std::string shown;
     } cases[] = {
-        {[] { throw Error("Fallo de prueba", "en el paso de profesores"); },
+        {[] { throw Error(ErrorKind::InputOutput, "Fallo de prueba", "en el paso de profesores"); },
          "error: Fallo de prueba. | en el paso de profesores"},
-        {[] { throw Error("Fallo."); }, "error: Fallo."},
-        {[] { throw Error("Fallo!"); }, "error: Fallo!"},  // '!' comes before '.'
-        {[] { throw Error("Falta C:\\HTEMP\\"); }, "error: Falta C:\\HTEMP\\."},
-        {[] { throw Error("No se encontró"); }, "error: No se encontró."},
+        {[] { throw Error(ErrorKind::InputOutput, "Fallo."); }, "error: Fallo."},
+        {[] { throw Error(ErrorKind::InputOutput, "Fallo!"); },
+         "error: Fallo!"},  // '!' comes before '.'
+        {[] { throw Error(ErrorKind::InputOutput, "Falta C:\\HTEMP\\"); },
+         "error: Falta C:\\HTEMP\\."},
+        {[] { throw Error(ErrorKind::InputOutput, "No se encontró"); }, "error: No se encontró."},
         {[] { throw std::runtime_error("sin memoria"); }, "error: sin memoria."},
     };
     for (const auto& c : cases) {

@@ -56,7 +56,8 @@ TEST(RunModes, HostHandleIsHexadecimalDigitsOnly) {
         try {
             hostHandleOf(refused);
             ADD_FAILURE() << "accepted: '" << refused << "'";
-        } catch (const ConversionError& error) {
+        } catch (const Error& error) {
+            EXPECT_EQ(error.kind(), ErrorKind::Conversion);
             EXPECT_EQ(std::string(error.what()), "'$" + refused + "' no es un valor entero válido");
         }
     }

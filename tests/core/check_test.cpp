@@ -126,7 +126,8 @@ TEST(Check, ReportsEverythingTheExportStopsAt) {
     try {
         exporter::runExport(f.document(), f.work());
         ADD_FAILURE() << "the export went through";
-    } catch (const ConversionError& error) {
+    } catch (const Error& error) {
+        EXPECT_EQ(error.kind(), ErrorKind::Conversion);
         EXPECT_EQ(std::string(error.what()), "'90.5' no es un valor entero válido");
         EXPECT_EQ(error.detail(), "MATERIAS, fila 2, valor 4 (minutos): '90.5'");
     }

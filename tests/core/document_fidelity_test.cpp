@@ -138,7 +138,8 @@ TEST(DocumentNumbers, RefusedNumbersAreShownAsWritten) {
     try {
         exporter::runExport(dir / "doc.xml", work);
         ADD_FAILURE() << "the export did not fail";
-    } catch (const ConversionError& error) {
+    } catch (const Error& error) {
+        EXPECT_EQ(error.kind(), ErrorKind::Conversion);
         EXPECT_EQ(std::string(error.what()), "'" + arabic90 + "' no es un valor entero válido");
         EXPECT_EQ(error.detail(), "MATERIAS, fila 1, valor 4 (minutos): '" + arabic90 + "'");
     }

@@ -229,7 +229,8 @@ TEST(ExportAssignments, MinutesThatAreNotAWholeNumberStopTheExport) {
             f.exportXml(schoolXml(assignmentSchool(
                 {{"M1", "Mat", "MATES", "C1", "60"}, {"M2", "Mat", "MATES", "C1", minutes}})));
             ADD_FAILURE() << minutes << " was accepted";
-        } catch (const ConversionError& error) {
+        } catch (const Error& error) {
+            EXPECT_EQ(error.kind(), ErrorKind::Conversion);
             EXPECT_EQ(std::string(error.what()),
                       std::string("'") + minutes + "' no es un valor entero válido");
             EXPECT_EQ(error.detail(),
@@ -312,8 +313,9 @@ TEST(ExportSlots, TimesThatDoNotConvertStopTheExport) {
         try {
             f.exportXml(schoolXml({{"INTERVALOS", {c.row}}}));
             ADD_FAILURE() << "accepted, expected refusal of '" << c.refused << "'";
-        } catch (const ConversionError& error) {
-            EXPECT_EQ(error.refusedText(), c.refused);
+        } catch (const Error& error) {
+            EXPECT_EQ(error.kind(), ErrorKind::Conversion);
+            EXPECT_EQ(error.value(), c.refused);
             EXPECT_EQ(error.detail(), c.place);
         }
     }

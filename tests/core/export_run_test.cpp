@@ -85,7 +85,8 @@ TEST(ExportRun, AFailingStepLeavesEveryTableAsItWas) {
         writeFile(f.document(), school);
         exporter::ExportOptions hooks;
         hooks.beforeStep = [&](std::string_view step) {
-            if (step == failing) throw Error("fallo provocado en " + std::string(step));
+            if (step == failing)
+                throw Error(ErrorKind::InputOutput, "fallo provocado en " + std::string(step));
         };
         EXPECT_THROW(exporter::runExport(f.document(), f.work(), hooks), Error) << failing;
         EXPECT_EQ(snapshotFolder(f.work()), before) << failing;

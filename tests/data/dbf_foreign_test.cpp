@@ -201,18 +201,15 @@ TEST(DbfTypes, VisualFoxProNumbersAndMemosReadAsTheirValues) {
               (std::vector<std::string>{"memo \xF1", "", std::string(300, 'x')}));
     EXPECT_EQ(column(table, "M", true),
               (std::vector<std::string>{"memo ñ", "", std::string(300, 'x')}));
+    // The binary numbers as integers, rounded half to even (the double -1e20 does not fit one).
     std::vector<std::int32_t> integers;
-    std::vector<double> numbers;
     for (table.first(); !table.eof(); table.next()) {
         for (const char* field : {"D", "Y", "I", "F"}) {
-            numbers.push_back(table.number(field));
-            if (std::string(field) != "D" || table.number("D") > -1e9)
+            if (std::string(field) != "D" || table.text("D").size() < 10)
                 integers.push_back(table.integer(field));
         }
     }
     EXPECT_EQ(integers, (std::vector<std::int32_t>{2, 12, 7, 3, 0, -3, 0, 3, 100, 0, 0}));
-    EXPECT_EQ(numbers,
-              (std::vector<double>{2.5, 12.25, 7, 3.25, -1e20, -0.0001, -3, 0, 3, 100, 0, 0.125}));
 }
 
 TEST(DbfTypes, DbaseMemosInTheTablesCodePage) {

@@ -33,7 +33,8 @@ TEST(MovableHold, KeepsOthersOutAndLetsItsHolderMoveTheFile) {
             try {
                 File::open(dir / name, other.intent, other.share);
                 ADD_FAILURE() << name << " opened while held";
-            } catch (const InUseError& e) {
+            } catch (const Error& e) {
+                EXPECT_EQ(e.kind(), ErrorKind::InUse);
                 EXPECT_EQ(std::string(e.what()),
                           (dir / name).string() + ": está en uso por otro programa");
             }

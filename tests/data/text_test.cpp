@@ -96,8 +96,9 @@ TEST(TextToInt32, RefusesEverythingElseNamingTheWholeText) {
         try {
             const std::int32_t value = toInt32(text);
             ADD_FAILURE() << "accepted as " << value;
-        } catch (const ConversionError& e) {
-            EXPECT_EQ(e.refusedText(), cp1252ToUtf8(text));
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Conversion);
+            EXPECT_EQ(e.value(), cp1252ToUtf8(text));
             // Quoted with its control characters escaped (the tab and line feed above).
             EXPECT_EQ(std::string(e.what()),
                       thq::text::quoted(cp1252ToUtf8(text)) + " no es un valor entero válido");
@@ -109,7 +110,8 @@ TEST(TextToInt32, MessageShowsTheWindows1252TextAsUtf8) {
     try {
         toInt32("a\xF1o 12");
         FAIL() << "accepted";
-    } catch (const ConversionError& e) {
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Conversion);
         EXPECT_STREQ(e.what(), "'año 12' no es un valor entero válido");
         EXPECT_NE(dynamic_cast<const Error*>(&e), nullptr);
     }

@@ -78,7 +78,8 @@ DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
     const auto assignments = readAssignments(folder);
     const auto slots = readTeachingSlots(folder);
     if (teachers.empty() || rooms.empty() || slots.empty()) {
-        throw Error(fileMessage(platform::displayPath(folder),
+        throw Error(ErrorKind::InputOutput,
+                    fileMessage(platform::displayPath(folder),
                                 "las tablas de trabajo no tienen profesores, aulas o tramos"));
     }
 

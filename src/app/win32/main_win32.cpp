@@ -3,7 +3,7 @@
 // Started without parameters it is a stand-alone window. Started by the timetable program
 // with the direction and the host window's handle ("exportar 1A2B"), it shows itself inside
 // the host, runs at once, closes when done and leaves the status in Horalia.ini beside the
-// executable. The test hooks of app/test_hooks.hpp stand in for the chooser and the boxes.
+// executable.
 #ifdef _WIN32
 #include <windows.h>
 
@@ -17,7 +17,6 @@
 #include "app/form_controller.hpp"
 #include "app/help_backend.hpp"
 #include "app/help_routing.hpp"
-#include "app/test_hooks.hpp"
 #include "app/win32/native_dialogs.hpp"
 #include "app/win32/native_form.hpp"
 #include "app/win32/wide_text.hpp"
@@ -45,21 +44,6 @@ std::filesystem::path executableFolder() {
     return std::filesystem::path(path).parent_path();
 }
 
-std::optional<std::wstring> environmentVariable(const std::string& name) {
-    const wchar_t* value = _wgetenv(win32::widen(name).c_str());
-    if (value == nullptr) return std::nullopt;
-    return std::wstring(value);
-}
-
-std::unique_ptr<DocumentChooser> makeChooser(const FormView& owner,
-                                             const std::filesystem::path& folder) {
-    if (const auto answer = environmentVariable(kChooserHookVariable)) {
-        if (answer->empty()) return std::make_unique<PresetChooser>(std::nullopt);
-        return std::make_unique<PresetChooser>(std::filesystem::path(*answer));
-    }
-    return std::make_unique<win32::OpenFileChooser>(owner, folder);
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -72,12 +56,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // HTEMP is read as UTF-16, so any folder name works.
     const std::filesystem::path folder = thq::data::resolveWorkFolder(std::nullopt);
     win32::NativeForm form(instance);
-    const std::unique_ptr<DocumentChooser> chooser = makeChooser(form, folder);
-    std::unique_ptr<MessagePresenter> messages;
-    if (const auto log = environmentVariable(kMessagesHookVariable))
-        messages = std::make_unique<MessageLog>(std::filesystem::path(*log));
-    else
-        messages = std::make_unique<win32::MessageBoxes>(form);
+    const std::unique_ptr<DocumentChooser> chooser =
+        std::make_unique<win32::OpenFileChooser>(form, folder);
+    const std::unique_ptr<MessagePresenter> messages = std::make_unique<win32::MessageBoxes>(form);
 
     FormSettings settings;
     settings.parameters = thq::platform::programArguments(0, nullptr);  // from UTF-16

@@ -96,8 +96,9 @@ std::optional<std::filesystem::path> OpenFileChooser::choose() {
         if (problem == 0) return std::nullopt;  // cancelled
         // The name confirmed last may no longer be acceptable (its folder gone): ask afresh.
         if (offerLast && problem == FNERR_INVALIDFILENAME) continue;
-        throw Error("No se pudo mostrar el diálogo para elegir el archivo XML (error " +
-                    std::to_string(problem) + ")");
+        throw Error(ErrorKind::InputOutput,
+                    "No se pudo mostrar el diálogo para elegir el archivo XML (error " +
+                        std::to_string(problem) + ")");
     }
 }
 
