@@ -19,11 +19,13 @@
 namespace thq::data {
 
 struct RecordCacheLimits {
-    std::size_t blockBytes = 16 * 1024;  // what a lookup reads at once (at least one record)
+    std::size_t blockBytes =
+        std::size_t{16} * 1024;  // what a lookup reads at once (at least one record)
     // The blocks kept, at most (at least two blocks): a whole school's tables, and a district's
     // SOLUC read in any order, stay in memory; only larger tables are read again.
-    std::size_t budgetBytes = 16 * 1024 * 1024;
-    std::size_t readAheadBytes = 1024 * 1024;  // what a scan reads at once (0: no read-ahead)
+    std::size_t budgetBytes = std::size_t{16} * 1024 * 1024;
+    std::size_t readAheadBytes =
+        std::size_t{1024} * 1024;  // what a scan reads at once (0: no read-ahead)
 };
 
 class RecordStore {
