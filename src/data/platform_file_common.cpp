@@ -43,6 +43,12 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
+StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
+    : StagedFile(target) {
+    append(bytes);
+    finish();
+}
+
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
     StagedFile(target, bytes).commit();
 }

@@ -391,12 +391,6 @@ StagedFile::StagedFile(const std::filesystem::path& target) : target_(target) {
     native_ = createTemporary(target, temporary_);
 }
 
-StagedFile::StagedFile(const std::filesystem::path& target, std::string_view bytes)
-    : StagedFile(target) {
-    append(bytes);
-    finish();
-}
-
 namespace {
 
 // Gives up a staged file that could not be written: the temporary goes, the error is thrown.
