@@ -24,7 +24,7 @@ void readAll(thq::data::DbfTable& table) {
             } catch (const thq::Error&) {
             }
             try {
-                (void)table.number(field.name);
+                (void)table.textUtf8(field.name);
             } catch (const thq::Error&) {
             }
         }
