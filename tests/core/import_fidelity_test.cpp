@@ -30,17 +30,17 @@ void rewriteInCodePage(const fs::path& file, const std::string& codec) {
 import os, sys, dbf, dbfread
 path, codec = sys.argv[1], sys.argv[2]
 table = dbfread.DBF(path, encoding='cp1252', char_decode_errors='strict')
-specs = []
+definitions = []
 for f in table.fields:
     if f.type == 'N':
-        specs.append('%s N(%d,%d)' % (f.name, f.length, f.decimal_count))
+        definitions.append('%s N(%d,%d)' % (f.name, f.length, f.decimal_count))
     elif f.type == 'L':
-        specs.append('%s L' % f.name)
+        definitions.append('%s L' % f.name)
     else:
-        specs.append('%s C(%d)' % (f.name, f.length))
+        definitions.append('%s C(%d)' % (f.name, f.length))
 records = [tuple(r[f.name] for f in table.fields) for r in table]
 os.remove(path)
-out = dbf.Table(path, '; '.join(specs), dbf_type='db3', codepage=codec)
+out = dbf.Table(path, '; '.join(definitions), dbf_type='db3', codepage=codec)
 out.open(dbf.READ_WRITE)
 for record in records:
     out.append(record)
@@ -144,9 +144,9 @@ import os, sys, dbf, dbfread
 path = sys.argv[1]
 fields = dbfread.DBF(path).fields
 os.remove(path)
-spec = '; '.join('%s C(%d)' % (f.name, f.length) if f.type == 'C' else
+definition = '; '.join('%s C(%d)' % (f.name, f.length) if f.type == 'C' else
                  '%s N(%d,%d)' % (f.name, f.length, f.decimal_count) for f in fields)
-out = dbf.Table(path, spec, dbf_type='db3', codepage='cp1251')
+out = dbf.Table(path, definition, dbf_type='db3', codepage='cp1251')
 out.open(dbf.READ_WRITE)
 values = {'ABREV': 'A1', 'DEPCENTRO': 'Ауд-1'}
 out.append(tuple(values.get(f.name, '' if f.type == 'C' else None) for f in fields))

@@ -22,13 +22,13 @@ using test::runPython;
 using test::TempDir;
 using test::writeFile;
 
-// Writes a table with python3-dbf: `spec` as dbf.Table takes it, the rows as Python literals.
-void writeWithPython(const fs::path& file, const std::string& spec, const std::string& rows,
+// Writes a table with python3-dbf: `fields` as dbf.Table takes them, the rows as Python literals.
+void writeWithPython(const fs::path& file, const std::string& fields, const std::string& rows,
                      const std::string& type, const std::string& codec) {
     const std::string code =
         "import datetime, sys, dbf\n"
         "t = dbf.Table(sys.argv[1], '" +
-        spec + "', dbf_type='" + type + "', codepage='" + codec +
+        fields + "', dbf_type='" + type + "', codepage='" + codec +
         "')\n"
         "t.open(dbf.READ_WRITE)\n"
         "for row in " +
