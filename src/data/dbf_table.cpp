@@ -377,6 +377,14 @@ struct DbfTable::Impl {
         return format.fieldIndex(name);
     }
 
+    void requireField(std::size_t index) const {
+        requireOpen();
+        if (index >= layout.fields.size()) {
+            fail("la tabla no tiene el campo número " + std::to_string(index + 1),
+                 ErrorKind::Internal);
+        }
+    }
+
     std::string_view record(std::size_t index) const { return records.record(index); }
 
     std::size_t countLive() const {
@@ -668,11 +676,7 @@ void DbfTable::goTo(std::size_t recordNumber) {
     impl_->cursor.atEof = false;
 }
 
-std::string DbfTable::text(std::string_view field) const {
-    std::size_t index = impl_->fieldIndex(field);
-    return impl_->format.textOf(impl_->currentRecord(), index, Charset::Cp1252,
-                                impl_->readRecordNumber());
-}
+std::string DbfTable::text(std::string_view field) const { return textAt(fieldIndex(field)); }
 
 std::string DbfTable::textUtf8(std::string_view field) const {
     std::size_t index = impl_->fieldIndex(field);
@@ -680,7 +684,19 @@ std::string DbfTable::textUtf8(std::string_view field) const {
 }
 
 std::int32_t DbfTable::integer(std::string_view field) const {
-    std::size_t index = impl_->fieldIndex(field);
+    return integerAt(fieldIndex(field));
+}
+
+std::size_t DbfTable::fieldIndex(std::string_view field) const { return impl_->fieldIndex(field); }
+
+std::string DbfTable::textAt(std::size_t index) const {
+    impl_->requireField(index);
+    return impl_->format.textOf(impl_->currentRecord(), index, Charset::Cp1252,
+                                impl_->readRecordNumber());
+}
+
+std::int32_t DbfTable::integerAt(std::size_t index) const {
+    impl_->requireField(index);
     const FieldInfo& info = impl_->layout.fields[index];
     std::string_view rec = impl_->currentRecord();
     if (info.type == 'I') {

@@ -97,6 +97,12 @@ public:
     // a character (for showing a table).
     std::string textUtf8(std::string_view field) const;
     std::int32_t integer(std::string_view field) const;
+    // The index in fields() of a field (names compare without regard to case); throws,
+    // naming the table and the field, when the table has none of that name.
+    std::size_t fieldIndex(std::string_view field) const;
+    // text() and integer() by the field's index in fields().
+    std::string textAt(std::size_t field) const;
+    std::int32_t integerAt(std::size_t field) const;
 
     // Records that a scan from the first record visits: deleted records excluded and,
     // while the filter is on, only those that pass it.

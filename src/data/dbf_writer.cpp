@@ -64,6 +64,14 @@ struct DbfWriter::Impl {
         if (!pending.active()) fail("no hay ningún registro nuevo en curso", ErrorKind::Internal);
     }
 
+    void requirePending(std::size_t field) const {
+        requirePending();
+        if (field >= layout.fields.size()) {
+            fail("la tabla no tiene el campo número " + std::to_string(field + 1),
+                 ErrorKind::Internal);
+        }
+    }
+
     std::size_t fieldIndex(std::string_view name) const {
         const auto& fields = layout.fields;
         for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -154,24 +162,42 @@ void DbfWriter::append() {
     impl_->pending.start();
 }
 
+const std::vector<FieldInfo>& DbfWriter::fields() const { return impl_->layout.fields; }
+
 void DbfWriter::setText(std::string_view field, std::string_view cp1252) {
-    impl_->requirePending();
-    impl_->pending.setText(impl_->fieldIndex(field), cp1252);
+    setTextAt(impl_->fieldIndex(field), cp1252);
 }
 
 void DbfWriter::setLogical(std::string_view field, bool value) {
-    impl_->requirePending();
-    impl_->pending.setLogical(impl_->fieldIndex(field), value);
+    setLogicalAt(impl_->fieldIndex(field), value);
 }
 
 void DbfWriter::setNumber(std::string_view field, double value) {
-    impl_->requirePending();
-    impl_->pending.setNumber(impl_->fieldIndex(field), value);
+    setNumberAt(impl_->fieldIndex(field), value);
 }
 
 double DbfWriter::pendingNumber(std::string_view field) const {
-    impl_->requirePending();
-    return impl_->pending.number(impl_->fieldIndex(field));
+    return pendingNumberAt(impl_->fieldIndex(field));
+}
+
+void DbfWriter::setTextAt(std::size_t field, std::string_view cp1252) {
+    impl_->requirePending(field);
+    impl_->pending.setText(field, cp1252);
+}
+
+void DbfWriter::setLogicalAt(std::size_t field, bool value) {
+    impl_->requirePending(field);
+    impl_->pending.setLogical(field, value);
+}
+
+void DbfWriter::setNumberAt(std::size_t field, double value) {
+    impl_->requirePending(field);
+    impl_->pending.setNumber(field, value);
+}
+
+double DbfWriter::pendingNumberAt(std::size_t field) const {
+    impl_->requirePending(field);
+    return impl_->pending.number(field);
 }
 
 void DbfWriter::post() {

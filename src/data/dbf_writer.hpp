@@ -37,6 +37,9 @@ public:
     // fit in a dBase file.
     void expectRecords(std::uint64_t records) const;
 
+    // Fields of the table, in file order.
+    const std::vector<FieldInfo>& fields() const;
+
     // The same record operations as DbfTable's: append starts a blank record, the setters
     // fill it by field name (texts cut to the field's width), post writes it.
     void append();
@@ -45,6 +48,11 @@ public:
     void setNumber(std::string_view field, double value);
     // The number set on the record being appended (0 when not set).
     double pendingNumber(std::string_view field) const;
+    // The same by the field's index in fields().
+    void setTextAt(std::size_t field, std::string_view cp1252);
+    void setLogicalAt(std::size_t field, bool value);
+    void setNumberAt(std::size_t field, double value);
+    double pendingNumberAt(std::size_t field) const;
     void post();
 
     std::uint64_t recordCount() const;

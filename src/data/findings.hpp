@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace thq {
@@ -19,12 +20,44 @@ struct Finding {
     std::string text;
 };
 
-class Findings {
+// Where a run tells what it finds in the data. The runs are written once against this
+// interface: a check and the import's report collect what they are told (Findings), a plain
+// run tells it to NoDiagnostics, which keeps nothing.
+class Diagnostics {
 public:
+    // `row` from 1, 0 when the finding concerns no single row; `rowWord` names the row:
+    // "fila" in the document, "registro" in a table.
+    virtual void add(Severity severity, std::string_view section, std::size_t row, std::string text,
+                     std::string_view rowWord) = 0;
+    void add(Severity severity, std::string_view section, std::size_t row, std::string text) {
+        add(severity, section, row, std::move(text), "fila");
+    }
+    // False when what is told is dropped: work done only to describe a finding is skipped.
+    virtual bool recording() const = 0;
+
+protected:
+    Diagnostics() = default;
+    Diagnostics(const Diagnostics&) = default;
+    Diagnostics& operator=(const Diagnostics&) = default;
+    ~Diagnostics() = default;
+};
+
+// For plain runs: every finding dropped.
+class NoDiagnostics final : public Diagnostics {
+public:
+    using Diagnostics::add;
+    void add(Severity, std::string_view, std::size_t, std::string, std::string_view) override {}
+    bool recording() const override { return false; }
+};
+
+class Findings final : public Diagnostics {
+public:
+    using Diagnostics::add;
     // Records a finding once: the same text for the same place is not repeated (several
     // steps read the same row).
     void add(Severity severity, std::string_view section, std::size_t row, std::string text,
-             std::string_view rowWord = "fila");
+             std::string_view rowWord) override;
+    bool recording() const override { return true; }
     const std::vector<Finding>& list() const { return list_; }
     std::size_t count(Severity severity) const;
     bool empty() const { return list_.empty(); }

@@ -1,32 +1,21 @@
 #pragma once
-// The nine work tables: file names, component names and field layouts, defined once.
+// The nine work tables: file names, component names and field layouts (table_fields.hpp).
 #include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "data/dbf_table.hpp"
+#include "data/dbf_fields.hpp"
+#include "data/table_fields.hpp"
 
 namespace thq::data {
-
-enum class WorkTable {
-    Asignomt,
-    Asignomt2,
-    Proft,
-    Aulat,
-    Cursost,
-    Grupost,
-    Asigt,
-    Diashorast,
-    Soluc
-};
 
 struct TableLayout {
     WorkTable table;
     std::string_view name;           // "ASIGNOMT"
     std::string_view componentName;  // "wwTableNomAsg"
-    std::vector<FieldSpec> fields;   // in table order
+    std::vector<FieldSpec> fields;   // fieldsOf(table), as the table engine creates them
 };
 
 const TableLayout& layoutOf(WorkTable table);

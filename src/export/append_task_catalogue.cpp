@@ -5,7 +5,7 @@
 namespace thq::exporter {
 
 void AppendTaskCatalogue(ExportState& state) {
-    TableWriter table(state, data::WorkTable::Asignomt, TableWriter::Start::Append);
+    TableWriter<data::WorkTable::Asignomt> table(state, TableStart::Append);
     appendCatalogueRecords(state, table, Section::Tareas);
     table.close();
 }

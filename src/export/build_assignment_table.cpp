@@ -26,11 +26,12 @@ struct Group {
 // Groups by their course key, each list in GRUPOST record order.
 std::unordered_map<std::string, std::vector<Group>> groupsByCourse(const ExportState& state) {
     auto table = openBuiltTable(state, data::WorkTable::Grupost);
+    const data::WorkTableReader<data::WorkTable::Grupost> built(*table);
     std::unordered_map<std::string, std::vector<Group>> groups;
     for (table->first(); !table->eof(); table->next()) {
-        groups[table->text("CLAVECURSO")].push_back(
-            Group{table->text("ABREV"), table->text("NIVEL"), table->text("CURSO"),
-                  table->text("GRUPO")});
+        groups[built.text(data::GRUPOST::CLAVECURSO)].push_back(
+            Group{built.text(data::GRUPOST::ABREV), built.text(data::GRUPOST::NIVEL),
+                  built.text(data::GRUPOST::CURSO), built.text(data::GRUPOST::GRUPO)});
     }
     table->close();
     return groups;
@@ -41,11 +42,12 @@ constexpr std::array<std::string_view, 3> kTaskCodes = {"156", "281", "286"};
 // The COD of the first ASIGNOMT record whose CODTAREA is each task code.
 std::unordered_map<std::string, std::string> taskShortCodes(const ExportState& state) {
     auto table = openBuiltTable(state, data::WorkTable::Asignomt);
+    const data::WorkTableReader<data::WorkTable::Asignomt> built(*table);
     std::unordered_map<std::string, std::string> codes;
     for (table->first(); !table->eof(); table->next()) {
-        const std::string taskId = table->text("CODTAREA");
+        const std::string taskId = built.text(data::ASIGNOMT::CODTAREA);
         for (auto wanted : kTaskCodes) {
-            if (taskId == wanted) codes.try_emplace(taskId, table->text("COD"));
+            if (taskId == wanted) codes.try_emplace(taskId, built.text(data::ASIGNOMT::COD));
         }
     }
     table->close();
@@ -98,11 +100,11 @@ std::uint64_t assignmentsAtMost(const std::vector<SectionRow>& rows,
 }  // namespace
 
 void BuildAssignmentTable(ExportState& state) {
-    TableWriter table(state, data::WorkTable::Asigt);
+    TableWriter<data::WorkTable::Asigt> table(state);
     const auto groups = groupsByCourse(state);
     const auto taskCodes = taskShortCodes(state);
     const auto rows = state.rows(Section::Materias);
-    table.table().expectRecords(assignmentsAtMost(rows, groups));
+    table.expectRecords(assignmentsAtMost(rows, groups));
     for (const auto& row : rows) {
         if (!state.usable(row)) continue;
         const std::string key = row.value(0);
@@ -121,17 +123,17 @@ void BuildAssignmentTable(ExportState& state) {
             const auto hours = hoursFromMinutes(state, row, minutes);
             if (!hours) break;
             table.append();
-            table.set("CASIG", subjectCode);
-            table.set("CGRUP", group.code);
-            table.set("NIVEL", group.level);
-            table.set("CURSO", group.course);
-            table.set("GRUPO", group.letter);
-            auto& record = table.table();
-            record.setNumber("HORAS", *hours);
-            table.set("SESIONES", sessionsText(record.pendingNumber("HORAS")));
-            table.put(row, "CLAVE", key);
-            table.put(row, "CLAVECURSO", courseKey);
-            if (task != taskCodes.end()) table.set("CTAREA", task->second);
+            table.setDerivedValue(data::ASIGT::CASIG, subjectCode);
+            table.setDerivedValue(data::ASIGT::CGRUP, group.code);
+            table.setDerivedValue(data::ASIGT::NIVEL, group.level);
+            table.setDerivedValue(data::ASIGT::CURSO, group.course);
+            table.setDerivedValue(data::ASIGT::GRUPO, group.letter);
+            table.setNumber(data::ASIGT::HORAS, *hours);
+            table.setDerivedValue(data::ASIGT::SESIONES,
+                                  sessionsText(table.pendingNumber(data::ASIGT::HORAS)));
+            table.setDocumentValue(row, data::ASIGT::CLAVE, key);
+            table.setDocumentValue(row, data::ASIGT::CLAVECURSO, courseKey);
+            if (task != taskCodes.end()) table.setDerivedValue(data::ASIGT::CTAREA, task->second);
             table.post();
         }
     }

@@ -16,23 +16,25 @@ struct CourseTexts {
 // Writes the course records and returns the first course stored under each key, read back
 // from the table so that the groups see the stored (cut) texts.
 std::unordered_map<std::string, CourseTexts> writeCourses(ExportState& state) {
-    TableWriter table(state, data::WorkTable::Cursost);
+    TableWriter<data::WorkTable::Cursost> table(state);
     for (const auto& row : state.rows(Section::Cursos)) {
         if (!state.usable(row)) continue;
         std::string level = row.value(3);
         if (level.empty()) level = "NIV";
         table.append();
-        table.put(row, "CLAVE", row.value(0));
-        table.put(row, "NIVEL", level);
-        table.put(row, "CURSO", row.value(4));
+        table.setDocumentValue(row, data::CURSOST::CLAVE, row.value(0));
+        table.setDocumentValue(row, data::CURSOST::NIVEL, level);
+        table.setDocumentValue(row, data::CURSOST::CURSO, row.value(4));
         table.post();
     }
     table.close();
     std::unordered_map<std::string, CourseTexts> firstByKey;
     auto courses = openBuiltTable(state, data::WorkTable::Cursost);
+    const data::WorkTableReader<data::WorkTable::Cursost> built(*courses);
     for (courses->first(); !courses->eof(); courses->next()) {
-        firstByKey.try_emplace(courses->text("CLAVE"),
-                               CourseTexts{courses->text("NIVEL"), courses->text("CURSO")});
+        firstByKey.try_emplace(
+            built.text(data::CURSOST::CLAVE),
+            CourseTexts{built.text(data::CURSOST::NIVEL), built.text(data::CURSOST::CURSO)});
     }
     courses->close();
     return firstByKey;
@@ -45,7 +47,7 @@ std::string lastCharacter(const std::string& s) { return s.empty() ? "" : s.subs
 void BuildCourseAndGroupTables(ExportState& state) {
     ShortCodeRegistry usedGroupCodes;
     const auto courses = writeCourses(state);
-    TableWriter table(state, data::WorkTable::Grupost);
+    TableWriter<data::WorkTable::Grupost> table(state);
     for (const auto& row : state.rows(Section::Grupos)) {
         if (!state.usable(row)) continue;
         const std::string groupKey = row.value(0);
@@ -62,13 +64,14 @@ void BuildCourseAndGroupTables(ExportState& state) {
         const std::string base(text::trim(text::firstChars(groupName, kShortCodeWidth)));
         const std::string code = state.allocateCode(usedGroupCodes, base, 3, row, groupName);
         table.append();
-        table.set("ABREV", code);
-        table.set("NIVEL", course.level);
-        table.set("CURSO", course.course);
-        table.set("GRUPO", letter);
-        table.put(row, "CLAVE", groupKey);
-        table.put(row, "CLAVECURSO", courseKey);
-        table.set("DESCRIP", course.level + " " + course.course + " " + letter);
+        table.setDerivedValue(data::GRUPOST::ABREV, code);
+        table.setDerivedValue(data::GRUPOST::NIVEL, course.level);
+        table.setDerivedValue(data::GRUPOST::CURSO, course.course);
+        table.setDerivedValue(data::GRUPOST::GRUPO, letter);
+        table.setDocumentValue(row, data::GRUPOST::CLAVE, groupKey);
+        table.setDocumentValue(row, data::GRUPOST::CLAVECURSO, courseKey);
+        table.setDerivedValue(data::GRUPOST::DESCRIP,
+                              course.level + " " + course.course + " " + letter);
         table.post();
     }
     table.close();

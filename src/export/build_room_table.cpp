@@ -7,16 +7,16 @@ namespace thq::exporter {
 
 void BuildRoomTable(ExportState& state) {
     ShortCodeRegistry usedRoomCodes;
-    TableWriter table(state, data::WorkTable::Aulat);
+    TableWriter<data::WorkTable::Aulat> table(state);
     for (const auto& row : state.rows(Section::Aulas)) {
         if (!state.usable(row)) continue;
         const std::string codeText = row.value(2);
         const std::string base(text::trim(text::firstChars(codeText, kShortCodeWidth)));
         const std::string code = state.allocateCode(usedRoomCodes, base, 2, row, codeText);
         table.append();
-        table.set("ABREV", code);
-        table.put(row, "NOMBRE", row.value(1));
-        table.put(row, "DEPCENTRO", row.value(0));
+        table.setDerivedValue(data::AULAT::ABREV, code);
+        table.setDocumentValue(row, data::AULAT::NOMBRE, row.value(1));
+        table.setDocumentValue(row, data::AULAT::DEPCENTRO, row.value(0));
         table.post();
     }
     table.close();

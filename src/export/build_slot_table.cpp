@@ -100,7 +100,8 @@ std::optional<long long> minutesOf(const ExportState& state, const Interval& int
 }
 
 // Writes the interval's seven records; stops (while checking) at a time that does not convert.
-void writeInterval(const ExportState& state, TableWriter& table, Interval& interval, int slot) {
+void writeInterval(const ExportState& state, TableWriter<data::WorkTable::Diashorast>& table,
+                   Interval& interval, int slot) {
     const std::string slotText = std::to_string(slot);
     const SectionRow& row = *interval.row;
     for (int day = 1; day <= kDaysPerWeek; ++day) {
@@ -113,14 +114,14 @@ void writeInterval(const ExportState& state, TableWriter& table, Interval& inter
         if (!start) return;
         const std::string dayText = std::to_string(day);
         table.append();
-        table.set("DIHO", dayText + slotText);
-        table.set("DIA", dayText);
-        table.set("HORA", slotText);
-        table.put(row, "TEXTOHOR", interval.name);
-        table.put(row, "CODDIHO", interval.code);
-        table.put(row, "HORADESDE", interval.start);
-        table.put(row, "HORAHASTA", interval.end);
-        table.set("MINUTOS", std::to_string(*end - *start));
+        table.setDerivedValue(data::DIASHORAST::DIHO, dayText + slotText);
+        table.setDerivedValue(data::DIASHORAST::DIA, dayText);
+        table.setDerivedValue(data::DIASHORAST::HORA, slotText);
+        table.setDocumentValue(row, data::DIASHORAST::TEXTOHOR, interval.name);
+        table.setDocumentValue(row, data::DIASHORAST::CODDIHO, interval.code);
+        table.setDocumentValue(row, data::DIASHORAST::HORADESDE, interval.start);
+        table.setDocumentValue(row, data::DIASHORAST::HORAHASTA, interval.end);
+        table.setDerivedValue(data::DIASHORAST::MINUTOS, std::to_string(*end - *start));
         table.post();
     }
 }
@@ -128,7 +129,7 @@ void writeInterval(const ExportState& state, TableWriter& table, Interval& inter
 }  // namespace
 
 void BuildSlotTable(ExportState& state) {
-    TableWriter table(state, data::WorkTable::Diashorast);
+    TableWriter<data::WorkTable::Diashorast> table(state);
     const auto rows = state.rows(Section::Intervalos);
     // Rows by the order number their order text names, each list in document order: the
     // same result as forty passes over the section, one per order number.

@@ -4,7 +4,8 @@
 
 namespace thq::exporter {
 
-void appendCatalogueRecords(ExportState& state, TableWriter& table, Section section) {
+void appendCatalogueRecords(ExportState& state, TableWriter<data::WorkTable::Asignomt>& table,
+                            Section section) {
     const bool tasks = section == Section::Tareas;
     for (const auto& row : state.rows(section)) {
         if (!state.usable(row)) continue;
@@ -14,17 +15,17 @@ void appendCatalogueRecords(ExportState& state, TableWriter& table, Section sect
         const std::string code = state.allocateCode(
             state.usedShortCodes, text::firstChars(longCode, kShortCodeWidth), 3, row, longCode);
         table.append();
-        table.set("COD", code);
-        table.put(row, "CODLARGO", longCode);
-        table.put(row, "NOMBRE", name);
-        if (tasks) table.put(row, "CODTAREA", row.value(0));
-        table.table().setLogical("ESTAREA", tasks);
+        table.setDerivedValue(data::ASIGNOMT::COD, code);
+        table.setDocumentValue(row, data::ASIGNOMT::CODLARGO, longCode);
+        table.setDocumentValue(row, data::ASIGNOMT::NOMBRE, name);
+        if (tasks) table.setDocumentValue(row, data::ASIGNOMT::CODTAREA, row.value(0));
+        table.setLogical(data::ASIGNOMT::ESTAREA, tasks);
         table.post();
     }
 }
 
 void BuildSubjectCatalogue(ExportState& state) {
-    TableWriter table(state, data::WorkTable::Asignomt);
+    TableWriter<data::WorkTable::Asignomt> table(state);
     appendCatalogueRecords(state, table, Section::Materias);
     table.close();
 }

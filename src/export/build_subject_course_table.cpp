@@ -6,27 +6,27 @@
 namespace thq::exporter {
 
 void BuildSubjectCourseTable(ExportState& state) {
-    TableWriter table(state, data::WorkTable::Asignomt2);
+    TableWriter<data::WorkTable::Asignomt2> table(state);
     for (const auto& row : state.rows(Section::Materias)) {
         if (!state.usable(row)) continue;
         const std::string longCode = row.value(2);
         table.append();
-        table.set("COD", text::firstChars(longCode, kShortCodeWidth));
-        table.put(row, "CODLARGO", longCode);
-        table.put(row, "NOMBRE", row.value(1));
-        table.put(row, "MATERIA", row.value(0));
-        table.put(row, "CLAVECURSO", row.value(3));
+        table.setDerivedValue(data::ASIGNOMT2::COD, text::firstChars(longCode, kShortCodeWidth));
+        table.setDocumentValue(row, data::ASIGNOMT2::CODLARGO, longCode);
+        table.setDocumentValue(row, data::ASIGNOMT2::NOMBRE, row.value(1));
+        table.setDocumentValue(row, data::ASIGNOMT2::MATERIA, row.value(0));
+        table.setDocumentValue(row, data::ASIGNOMT2::CLAVECURSO, row.value(3));
         table.post();
     }
     for (const auto& row : state.rows(Section::Tareas)) {
         if (!state.usable(row)) continue;
         const std::string longCode = row.value(2);
         table.append();
-        table.set("COD", text::firstChars(longCode, kShortCodeWidth));
-        table.put(row, "CODLARGO", longCode);
-        table.put(row, "NOMBRE", row.value(1));
-        table.put(row, "MATERIA", row.value(0));
-        table.put(row, "ALECTIVA", row.value(3));
+        table.setDerivedValue(data::ASIGNOMT2::COD, text::firstChars(longCode, kShortCodeWidth));
+        table.setDocumentValue(row, data::ASIGNOMT2::CODLARGO, longCode);
+        table.setDocumentValue(row, data::ASIGNOMT2::NOMBRE, row.value(1));
+        table.setDocumentValue(row, data::ASIGNOMT2::MATERIA, row.value(0));
+        table.setDocumentValue(row, data::ASIGNOMT2::ALECTIVA, row.value(3));
         table.post();
     }
     table.close();

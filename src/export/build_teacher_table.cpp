@@ -6,16 +6,16 @@ namespace thq::exporter {
 
 void BuildTeacherTable(ExportState& state) {
     ShortCodeRegistry usedTeacherCodes;
-    TableWriter table(state, data::WorkTable::Proft);
+    TableWriter<data::WorkTable::Proft> table(state);
     for (const auto& row : state.rows(Section::Profesores)) {
         if (!state.usable(row)) continue;
         const std::string base = row.value(3);
         const std::string code = state.allocateCode(usedTeacherCodes, base, 3, row, base);
         table.append();
-        table.set("ABREV", code);
-        table.put(row, "NOMBRE", row.value(2));
-        table.put(row, "X_EMPLEADO", row.value(0));
-        table.put(row, "F_TOMAPOS", row.value(1));
+        table.setDerivedValue(data::PROFT::ABREV, code);
+        table.setDocumentValue(row, data::PROFT::NOMBRE, row.value(2));
+        table.setDocumentValue(row, data::PROFT::X_EMPLEADO, row.value(0));
+        table.setDocumentValue(row, data::PROFT::F_TOMAPOS, row.value(1));
         table.post();
     }
     table.close();

@@ -24,11 +24,12 @@ std::string_view sectionName(Section section) {
     return "";
 }
 
-SectionRow::SectionRow(Section section, data::XmlNode node, std::size_t number, Findings* findings)
+SectionRow::SectionRow(Section section, data::XmlNode node, std::size_t number,
+                       Diagnostics& diagnostics)
     : section_(section),
       number_(number),
       values_(node.childElements("salida")),
-      findings_(findings) {}
+      diagnostics_(&diagnostics) {}
 
 std::string SectionRow::value(std::size_t n) const {
     return n < values_.size() ? textOf(values_[n], "valor " + std::to_string(n)) : std::string();
@@ -42,23 +43,23 @@ std::string SectionRow::textOf(const data::XmlNode& value, const std::string& wh
     const std::string content = value.text();
     const std::string_view trimmed = text::trim(content);
     std::string converted = text::utf8ToCp1252(trimmed);
-    if (findings_ != nullptr && !text::representableInCp1252(trimmed)) {
-        findings_->add(Severity::Warning, sectionName(section_), number_,
-                       what + ": " + text::quoted(trimmed) +
-                           " tiene caracteres que Windows-1252 no tiene y se guarda como " +
-                           text::quoted(text::cp1252ToUtf8(converted)));
+    if (diagnostics_->recording() && !text::representableInCp1252(trimmed)) {
+        diagnostics_->add(Severity::Warning, sectionName(section_), number_,
+                          what + ": " + text::quoted(trimmed) +
+                              " tiene caracteres que Windows-1252 no tiene y se guarda como " +
+                              text::quoted(text::cp1252ToUtf8(converted)));
     }
     return converted;
 }
 
 std::vector<SectionRow> readSection(const data::XmlDocument& document, Section section,
-                                    Findings* findings) {
+                                    Diagnostics& diagnostics) {
     const std::string pattern =
         "/SERVICIO/SALIDAS/listasal[@seq=\"" + std::string(sectionName(section)) + "\"]/listasal";
     std::vector<SectionRow> rows;
     std::size_t number = 0;
     for (const auto& node : document.selectNodes(pattern))
-        rows.emplace_back(section, node, ++number, findings);
+        rows.emplace_back(section, node, ++number, diagnostics);
     return rows;
 }
 

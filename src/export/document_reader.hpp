@@ -20,8 +20,8 @@ std::string_view sectionName(Section section);
 
 class SectionRow {
 public:
-    // `findings`, when given, hears of values that Windows-1252 cannot hold.
-    SectionRow(Section section, data::XmlNode node, std::size_t number, Findings* findings);
+    // `diagnostics` hears of values that Windows-1252 cannot hold; it outlives the row.
+    SectionRow(Section section, data::XmlNode node, std::size_t number, Diagnostics& diagnostics);
 
     Section section() const { return section_; }
     // 1-based position of the row within its section, in document order.
@@ -43,10 +43,10 @@ private:
     Section section_;
     std::size_t number_;
     std::vector<data::XmlNode> values_;
-    Findings* findings_;
+    Diagnostics* diagnostics_;
 };
 
 std::vector<SectionRow> readSection(const data::XmlDocument& document, Section section,
-                                    Findings* findings = nullptr);
+                                    Diagnostics& diagnostics);
 
 }  // namespace thq::exporter

@@ -106,7 +106,7 @@ ExportOutcome checkDocument(const std::filesystem::path& document, Findings& fin
     try {
         const auto xml = loadSchoolDocument(document, limits);
         ScratchFolder staging(scratchParent, "check");
-        ExportState state(xml, staging.path(), &findings);
+        ExportState state(xml, staging.path(), findings);
         runSteps(state, nullptr);
     } catch (const Error& error) {
         if (error.kind() == ErrorKind::OutOfMemory) throw;  // not a problem of the document

@@ -1,17 +1,17 @@
 #include "export/export_state.hpp"
 
 #include "data/error.hpp"
+#include "data/platform_file.hpp"
 #include "data/text.hpp"
 
 namespace thq::exporter {
 
 std::vector<SectionRow> ExportState::rows(Section section) const {
-    return readSection(document, section, findings_);
+    return readSection(document, section, diagnostics_);
 }
 
 void ExportState::warn(const SectionRow& row, const std::string& text) const {
-    if (findings_ != nullptr)
-        findings_->add(Severity::Warning, sectionName(row.section()), row.number(), text);
+    diagnostics_.add(Severity::Warning, sectionName(row.section()), row.number(), text);
 }
 
 bool ExportState::usable(const SectionRow& row) const {
@@ -29,15 +29,15 @@ std::optional<std::int32_t> ExportState::toInt32(const SectionRow& row, const st
     } catch (const Error& error) {
         if (error.kind() != ErrorKind::Conversion) throw;
         const Error refused = conversionError(writtenPart);
-        if (findings_ == nullptr) {
+        if (!checking_) {
             throw conversionError(writtenPart, std::string(sectionName(row.section())) + ", fila " +
                                                    std::to_string(row.number()) + ", " + place +
                                                    ": " + text::quoted(written));
         }
         const std::string where =
             writtenPart == written ? place : place + " (" + text::quoted(written) + ")";
-        findings_->add(Severity::Error, sectionName(row.section()), row.number(),
-                       where + ": " + refused.what());
+        diagnostics_.add(Severity::Error, sectionName(row.section()), row.number(),
+                         where + ": " + refused.what());
         return std::nullopt;
     }
 }
@@ -57,7 +57,7 @@ std::string holderText(const CodeHolder& holder, const SectionRow& row) {
 std::string ExportState::allocateCode(ShortCodeRegistry& registry, std::string_view base,
                                       std::size_t prefixLength, const SectionRow& row,
                                       std::string_view written) const {
-    const auto earlier = checking() ? registry.holder(base) : std::nullopt;
+    const auto earlier = diagnostics_.recording() ? registry.holder(base) : std::nullopt;
     std::string code = AllocateShortCode(base, registry, prefixLength,
                                          CodeHolder{sectionName(row.section()), row.number()});
     if (earlier) {
@@ -71,7 +71,7 @@ std::string ExportState::allocateCode(ShortCodeRegistry& registry, std::string_v
 bool ExportState::admitLongCode(const std::string& longCode, const SectionRow& row) {
     if (seenLongCodes.admit(longCode, CodeHolder{sectionName(row.section()), row.number()}))
         return true;
-    if (checking()) {
+    if (diagnostics_.recording()) {
         warn(row, "el código largo " + text::cp1252ToUtf8(longCode) + " ya es de " +
                       holderText(*seenLongCodes.holder(longCode), row) +
                       ": la fila no entra en ASIGNOMT");
@@ -79,31 +79,30 @@ bool ExportState::admitLongCode(const std::string& longCode, const SectionRow& r
     return false;
 }
 
-TableWriter::TableWriter(const ExportState& state, data::WorkTable which, Start start)
-    : state_(state), which_(which), table_(TableWriter::start(state, which, start)) {}
-
-data::DbfWriter TableWriter::start(const ExportState& state, data::WorkTable table, Start start) {
+data::DbfWriter startTable(const ExportState& state, data::WorkTable table, TableStart start) {
     const auto file = data::tableFile(state.tablesFolder, table);
-    if (start == Start::Append) return data::DbfWriter::appendTo(file);
-    return data::DbfWriter(file, data::layoutOf(table).fields);
+    if (start == TableStart::Create) return data::DbfWriter(file, data::layoutOf(table).fields);
+    data::DbfWriter writer = data::DbfWriter::appendTo(file);
+    const auto expected = data::fieldsOf(table);
+    const auto& held = writer.fields();
+    bool same = held.size() == expected.size();
+    for (std::size_t i = 0; same && i < held.size(); ++i) same = held[i].name == expected[i].name;
+    if (!same) {
+        throw fileError(ErrorKind::Internal, platform::displayPath(file),
+                        "la tabla no tiene los campos que la exportación escribe");
+    }
+    return writer;
 }
 
-void TableWriter::put(const SectionRow& row, std::string_view field, const std::string& value) {
-    if (state_.checking()) {
-        for (const auto& definition : data::layoutOf(which_).fields) {
-            if (definition.name != field ||
-                value.size() <= static_cast<std::size_t>(definition.width))
-                continue;
-            const std::string kept(
-                text::trimTrailingBlanks(text::firstChars(value, definition.width)));
-            state_.warn(row, std::string(field) + " de " +
-                                 std::string(data::layoutOf(which_).name) + " guarda " +
-                                 std::to_string(definition.width) +
-                                 " caracteres: " + text::quoted(text::cp1252ToUtf8(value)) +
-                                 " queda " + text::quoted(text::cp1252ToUtf8(kept)));
-        }
-    }
-    table_.setText(field, value);
+void reportCutValue(const ExportState& state, const SectionRow& row, data::WorkTable table,
+                    std::string_view field, int width, const std::string& value) {
+    if (!state.checking()) return;
+    const std::string kept(
+        text::trimTrailingBlanks(text::firstChars(value, static_cast<std::size_t>(width))));
+    state.warn(row, std::string(field) + " de " + std::string(data::layoutOf(table).name) +
+                        " guarda " + std::to_string(width) +
+                        " caracteres: " + text::quoted(text::cp1252ToUtf8(value)) + " queda " +
+                        text::quoted(text::cp1252ToUtf8(kept)));
 }
 
 std::unique_ptr<data::DbfTable> openBuiltTable(const ExportState& state, data::WorkTable table) {

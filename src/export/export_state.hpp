@@ -10,7 +10,9 @@
 #include "data/dbf_table.hpp"
 #include "data/dbf_writer.hpp"
 #include "data/findings.hpp"
+#include "data/table_fields.hpp"
 #include "data/table_layouts.hpp"
+#include "data/work_table_reader.hpp"
 #include "data/xml_document.hpp"
 #include "export/document_reader.hpp"
 #include "export/short_codes.hpp"
@@ -19,11 +21,15 @@ namespace thq::exporter {
 
 class ExportState {
 public:
-    // With `findings` the run is a check: every problem is recorded instead of the first one
-    // ending the run, and warnings are gathered where data would change without a word.
-    ExportState(const data::XmlDocument& doc, std::filesystem::path folder,
-                Findings* findings = nullptr)
-        : document(doc), tablesFolder(std::move(folder)), findings_(findings) {}
+    // A plain run: the first problem in the data ends it, and nothing is reported.
+    ExportState(const data::XmlDocument& doc, std::filesystem::path folder)
+        : document(doc), tablesFolder(std::move(folder)), diagnostics_(noDiagnostics_) {}
+    // A check: every problem is recorded in `findings` instead of the first one ending the
+    // run, and warnings are gathered where data would change without a word.
+    ExportState(const data::XmlDocument& doc, std::filesystem::path folder, Findings& findings)
+        : document(doc), tablesFolder(std::move(folder)), checking_(true), diagnostics_(findings) {}
+    ExportState(const ExportState&) = delete;
+    ExportState& operator=(const ExportState&) = delete;
 
     const data::XmlDocument& document;
     // Where the steps build their tables: a staging folder, put in the place of the work
@@ -33,7 +39,7 @@ public:
     ShortCodeRegistry usedShortCodes;
     LongCodeRegistry seenLongCodes;
 
-    bool checking() const { return findings_ != nullptr; }
+    bool checking() const { return checking_; }
     std::vector<SectionRow> rows(Section section) const;
     // A row a position-reading step can use; one with fewer than two values is reported.
     bool usable(const SectionRow& row) const;
@@ -58,31 +64,58 @@ public:
     bool admitLongCode(const std::string& longCode, const SectionRow& row);
 
 private:
-    Findings* findings_;
+    bool checking_ = false;
+    NoDiagnostics noDiagnostics_;
+    Diagnostics& diagnostics_;
 };
 
-// A work table being filled by a step. Texts from the document that do not fit their field
-// are reported while checking; texts the export derives (codes) are cut silently. Records go
-// to the file as they are posted, so a table of any size takes little memory.
+enum class TableStart {
+    Create,  // a new empty table in the run's tables folder
+    Append,  // the table an earlier step of the run created
+};
+
+// The table a TableWriter writes: created with the table's layout, or the one an earlier step
+// created, whose fields are checked to be the layout's before anything is written by index.
+data::DbfWriter startTable(const ExportState& state, data::WorkTable table, TableStart start);
+
+// The warning, while checking, that a document's value was cut to its field's width.
+void reportCutValue(const ExportState& state, const SectionRow& row, data::WorkTable table,
+                    std::string_view field, int width, const std::string& value);
+
+// A work table being filled by a step, written through its field constants
+// (data/table_fields.hpp). Records go to the file as they are posted, so a table of any size
+// takes little memory.
+template <data::WorkTable Table>
 class TableWriter {
 public:
-    enum class Start {
-        Create,  // a new empty table in the run's tables folder
-        Append,  // the table an earlier step of the run created
-    };
-    TableWriter(const ExportState& state, data::WorkTable table, Start start = Start::Create);
+    using Field = data::TableField<Table>;
+
+    explicit TableWriter(const ExportState& state, TableStart start = TableStart::Create)
+        : state_(state), table_(startTable(state, Table, start)) {}
     void append() { table_.append(); }
     void post() { table_.post(); }
     void close() { table_.close(); }
-    // A value of `row`.
-    void put(const SectionRow& row, std::string_view field, const std::string& value);
-    void set(std::string_view field, std::string_view value) { table_.setText(field, value); }
-    data::DbfWriter& table() { return table_; }
+
+    // A value the document gives for `row`: cut to the field's width, and a check says so.
+    void setDocumentValue(const SectionRow& row, Field field, const std::string& value) {
+        if (field.type == data::FieldType::Text &&
+            value.size() > static_cast<std::size_t>(field.width)) {
+            reportCutValue(state_, row, Table, field.name, field.width, value);
+        }
+        table_.setTextAt(field.index, value);
+    }
+    // A value the export derives (a code, a text it composes): cut without a word.
+    void setDerivedValue(Field field, std::string_view value) {
+        table_.setTextAt(field.index, value);
+    }
+    void setLogical(Field field, bool value) { table_.setLogicalAt(field.index, value); }
+    void setNumber(Field field, double value) { table_.setNumberAt(field.index, value); }
+    // The number set on the record being appended (0 when not set).
+    double pendingNumber(Field field) const { return table_.pendingNumberAt(field.index); }
+    void expectRecords(std::uint64_t records) const { table_.expectRecords(records); }
 
 private:
-    static data::DbfWriter start(const ExportState& state, data::WorkTable table, Start start);
     const ExportState& state_;
-    data::WorkTable which_;
     data::DbfWriter table_;
 };
 
@@ -91,7 +124,8 @@ std::unique_ptr<data::DbfTable> openBuiltTable(const ExportState& state, data::W
 
 // Appends the subject (MATERIAS) or task (TAREAS) records of the catalogue ASIGNOMT: one per
 // long code not seen before, under a short code from the run's shared registry.
-void appendCatalogueRecords(ExportState& state, TableWriter& table, Section section);
+void appendCatalogueRecords(ExportState& state, TableWriter<data::WorkTable::Asignomt>& table,
+                            Section section);
 
 // The eight steps, in the order the run calls them.
 void BuildSubjectCatalogue(ExportState& state);

@@ -112,9 +112,10 @@ void writeStatusBlock(data::XmlStreamWriter& out, std::size_t teacherCount) {
 // Lessons whose teacher no PROFT record carries appear in no teacher block at all. Only the
 // day of their records is read, to tell lessons from records without a day; a day that does
 // not read as a number is noted as such, never an error of the run.
-void reportLessonsOfUnknownTeachers(data::DbfTable& soluc, const LookupIndexes& indexes,
+void reportLessonsOfUnknownTeachers(const data::WorkTableReader<WorkTable::Soluc>& soluc,
+                                    const LookupIndexes& indexes,
                                     const std::unordered_set<std::string>& teacherCodes,
-                                    Findings& report) {
+                                    Diagnostics& report) {
     std::vector<std::pair<std::size_t, std::string>> lost;
     for (const auto& [teacher, records] : indexes.lessonsByTeacher) {
         if (teacherCodes.count(teacher) != 0) continue;
@@ -122,10 +123,10 @@ void reportLessonsOfUnknownTeachers(data::DbfTable& soluc, const LookupIndexes& 
     }
     std::sort(lost.begin(), lost.end());
     for (const auto& [record, teacher] : lost) {
-        soluc.goTo(record);
+        soluc.table().goTo(record);
         std::string day;
         try {
-            if (soluc.integer("DIA") == 0) continue;
+            if (soluc.integer(data::SOLUC::DIA) == 0) continue;
         } catch (const Error& error) {
             day = " (su DIA no es un número: " + std::string(error.what()) + ")";
         }
@@ -137,7 +138,7 @@ void reportLessonsOfUnknownTeachers(data::DbfTable& soluc, const LookupIndexes& 
 }
 
 // Notes in the report every text read with characters that Windows-1252 lacks.
-void reportLossyTexts(TableComponents& tables, Findings& report) {
+void reportLossyTexts(TableComponents& tables, Diagnostics& report) {
     for (const WorkTable which : kOpeningOrder) {
         const std::string name(data::layoutOf(which).name);
         tables[which].setLossyTextListener([&report, name](const data::LossyText& lossy) {
@@ -180,8 +181,8 @@ private:
 // block per PROFT teacher with the teacher's lessons. The new elements are written in the
 // document's encoding as they are made, teacher by teacher, so that the result never has to
 // be held whole.
-void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableComponents& tables,
-                 const ImportTables& components, Findings* report, ImportResult& result) {
+void writeResult(data::XmlOutline& document, platform::StagedFile& file, const ImportTables& tables,
+                 Diagnostics& report, ImportResult& result) {
     ResultOutput output(file);
     const std::string_view bytes = document.bytes;
     output.write(bytes.substr(0, document.childBegin));
@@ -191,30 +192,30 @@ void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableCo
     document.bytes.clear();
     document.bytes.shrink_to_fit();
 
-    const LookupIndexes indexes = buildLookupIndexes(components);
+    const LookupIndexes indexes = buildLookupIndexes(tables);
 
     data::XmlStreamWriter out(document.encoding,
                               [&output](std::string_view encoded) { output.write(encoded); });
-    auto& teachers = tables[WorkTable::Proft];
+    const auto& teachers = tables.proft;
+    data::DbfTable& teacherTable = teachers.table();
     out.startElement("SALIDAS");
-    writeStatusBlock(out, teachers.recordCount());
+    writeStatusBlock(out, teacherTable.recordCount());
     std::size_t counter = 1;
     std::unordered_set<std::string> teacherCodes;
-    for (teachers.first(); !teachers.eof(); teachers.next()) {
+    for (teacherTable.first(); !teacherTable.eof(); teacherTable.next()) {
         out.startElement("listasal", "seq", "EMP_" + std::to_string(counter++));
-        writeDataItem(out, "X_EMPLEADO", teachers.text("X_EMPLEADO"));
-        writeDataItem(out, "F_TOMAPOS", teachers.text("F_TOMAPOS"));
-        const std::string abbreviation = teachers.text("ABREV");
-        const std::size_t entries =
-            writeLessonEntries(out, components, indexes, abbreviation, report);
+        writeDataItem(out, "X_EMPLEADO", teachers.text(data::PROFT::X_EMPLEADO));
+        writeDataItem(out, "F_TOMAPOS", teachers.text(data::PROFT::F_TOMAPOS));
+        const std::string abbreviation = teachers.text(data::PROFT::ABREV);
+        const std::size_t entries = writeLessonEntries(out, tables, indexes, abbreviation, report);
         out.endElement("listasal");
         result.lessons += entries;
         teacherCodes.insert(abbreviation);
-        if (report != nullptr && entries == 0) {
-            report->add(Severity::Warning, "PROFT", teachers.currentRecordNumber() + 1,
-                        "el profesor " + text::quoted(text::cp1252ToUtf8(abbreviation)) +
-                            " no tiene lecciones",
-                        "registro");
+        if (entries == 0) {
+            report.add(Severity::Warning, "PROFT", teacherTable.currentRecordNumber() + 1,
+                       "el profesor " + text::quoted(text::cp1252ToUtf8(abbreviation)) +
+                           " no tiene lecciones",
+                       "registro");
         }
     }
     out.endElement("SALIDAS");
@@ -222,9 +223,8 @@ void writeResult(data::XmlOutline& document, platform::StagedFile& file, TableCo
     output.write(tail);
     output.flush();
     result.teachers = counter - 1;
-    if (report != nullptr) {
-        reportLessonsOfUnknownTeachers(tables[WorkTable::Soluc], indexes, teacherCodes, *report);
-    }
+    if (report.recording())
+        reportLessonsOfUnknownTeachers(tables.soluc, indexes, teacherCodes, report);
 }
 
 }  // namespace
@@ -331,17 +331,26 @@ ImportResult runImport(const std::filesystem::path& document,
     removeAbandonedSaves(result.resultPath.parent_path(), resultName);
     if (options.reportFile) removeAbandonedSaves(options.reportFile->parent_path(), resultName);
 
+    // The findings are kept when the caller asks for them or a report file is written.
     Findings ownFindings;
+    NoDiagnostics noDiagnostics;
     Findings* findings = options.report;
     if (findings == nullptr && options.reportFile) findings = &ownFindings;
+    Diagnostics& report =
+        findings != nullptr ? static_cast<Diagnostics&>(*findings) : noDiagnostics;
 
     TableComponents tables(workFolder);
     tables.openAll();
-    if (findings != nullptr) reportLossyTexts(tables, *findings);
-    const ImportTables components{tables[WorkTable::Soluc],      tables[WorkTable::Grupost],
-                                  tables[WorkTable::Proft],      tables[WorkTable::Aulat],
-                                  tables[WorkTable::Asignomt],   tables[WorkTable::Asignomt2],
-                                  tables[WorkTable::Diashorast], tables[WorkTable::Asigt]};
+    if (report.recording()) reportLossyTexts(tables, report);
+    const ImportTables components{
+        data::WorkTableReader<WorkTable::Soluc>(tables[WorkTable::Soluc]),
+        data::WorkTableReader<WorkTable::Grupost>(tables[WorkTable::Grupost]),
+        data::WorkTableReader<WorkTable::Proft>(tables[WorkTable::Proft]),
+        data::WorkTableReader<WorkTable::Aulat>(tables[WorkTable::Aulat]),
+        data::WorkTableReader<WorkTable::Asignomt>(tables[WorkTable::Asignomt]),
+        data::WorkTableReader<WorkTable::Asignomt2>(tables[WorkTable::Asignomt2]),
+        data::WorkTableReader<WorkTable::Diashorast>(tables[WorkTable::Diashorast]),
+        data::WorkTableReader<WorkTable::Asigt>(tables[WorkTable::Asigt])};
     requireImportFields(components);
     auto xml = namingMemoryUse("leer el documento " + platform::displayPath(document), [&] {
         return data::XmlDocument::outline(document, "SALIDAS", options.limits);
@@ -349,7 +358,7 @@ ImportResult runImport(const std::filesystem::path& document,
     requireOldOutputs(xml, document);
     platform::StagedFile resultFile(result.resultPath);
     namingMemoryUse("componer el documento de resultado",
-                    [&] { writeResult(xml, resultFile, tables, components, findings, result); });
+                    [&] { writeResult(xml, resultFile, components, report, result); });
     tables.closeAll();
     resultFile.finish();
 

@@ -19,10 +19,11 @@ void writeDataItem(data::XmlStreamWriter& out, const std::string& name,
 namespace {
 
 // The record an index holds for a key, made current in its table; false when none.
-bool lookUp(data::DbfTable& table, const RecordIndex& index, const std::string& key) {
+template <typename Reader>
+bool lookUp(const Reader& reader, const RecordIndex& index, const std::string& key) {
     const auto it = index.find(key);
     if (it == index.end()) return false;
-    table.goTo(it->second);
+    reader.table().goTo(it->second);
     return true;
 }
 
@@ -50,15 +51,15 @@ struct ResolvedLesson {
 // Notes, for the report, a lookup of a lesson that found no record.
 class MissReporter {
 public:
-    MissReporter(Findings* report, const Lesson& lesson) : report_(report), lesson_(lesson) {}
+    MissReporter(Diagnostics& report, const Lesson& lesson) : report_(report), lesson_(lesson) {}
     // `code` is what was looked up; a blank one is a lesson without it, not a miss.
     void miss(const std::string& code, const std::string& what) const {
-        if (report_ == nullptr || text::isBlank(code)) return;
-        report_->add(Severity::Warning, "SOLUC", lesson_.recordNumber + 1, what, "registro");
+        if (text::isBlank(code)) return;
+        report_.add(Severity::Warning, "SOLUC", lesson_.recordNumber + 1, what, "registro");
     }
 
 private:
-    Findings* report_;
+    Diagnostics& report_;
     const Lesson& lesson_;
 };
 
@@ -70,17 +71,18 @@ std::string quotedText(const std::string& cp1252) {
 // needed: subject and group, activity, group, subject fallback, slot, room.
 ResolvedLesson resolve(const ImportTables& tables, const LookupIndexes& indexes, Lesson& lesson,
                        const MissReporter& reporter) {
-    data::DbfTable& soluc = tables.soluc;
+    using namespace data;
+    const auto& soluc = tables.soluc;
     ResolvedLesson resolved;
-    lesson.subject = soluc.text("ASIG");
-    lesson.group = soluc.text("CODGRUPO");
+    lesson.subject = soluc.text(SOLUC::ASIG);
+    lesson.group = soluc.text(SOLUC::CODGRUPO);
     if (lookUp(tables.asigt, indexes.assignmentByKey, pairKey(lesson.subject, lesson.group))) {
-        resolved.subjectKey = tables.asigt.text("CLAVE");
+        resolved.subjectKey = tables.asigt.text(ASIGT::CLAVE);
     }
-    lesson.activity = soluc.text("TAREA");
+    lesson.activity = soluc.text(SOLUC::TAREA);
     resolved.activity = lesson.activity;
     if (lookUp(tables.asignomt, indexes.taskByCode, lesson.activity)) {
-        resolved.activity = tables.asignomt.text("CODTAREA");
+        resolved.activity = tables.asignomt.text(ASIGNOMT::CODTAREA);
     } else {
         reporter.miss(lesson.activity,
                       "la actividad " + quotedText(lesson.activity) +
@@ -89,8 +91,8 @@ ResolvedLesson resolve(const ImportTables& tables, const LookupIndexes& indexes,
 
     std::string courseKey;
     if (lookUp(tables.grupost, indexes.groupByCode, lesson.group)) {
-        resolved.groupKey = tables.grupost.text("CLAVE");
-        courseKey = tables.grupost.text("CLAVECURSO");
+        resolved.groupKey = tables.grupost.text(GRUPOST::CLAVE);
+        courseKey = tables.grupost.text(GRUPOST::CLAVECURSO);
     } else {
         reporter.miss(lesson.group, "el grupo " + quotedText(lesson.group) +
                                         " no está en GRUPOST: X_UNIDAD queda vacío");
@@ -100,9 +102,9 @@ ResolvedLesson resolve(const ImportTables& tables, const LookupIndexes& indexes,
     if (text::isBlank(resolved.subjectKey)) {
         if (lookUp(tables.asignomt2, indexes.subjectByCodeAndCourse,
                    pairKey(lesson.subject, courseKey))) {
-            resolved.subjectKey = text::isBlank(tables.asignomt2.text("ALECTIVA"))
+            resolved.subjectKey = text::isBlank(tables.asignomt2.text(ASIGNOMT2::ALECTIVA))
                                       ? std::string()
-                                      : tables.asignomt2.text("MATERIA");
+                                      : tables.asignomt2.text(ASIGNOMT2::MATERIA);
         } else {
             reporter.miss(lesson.subject,
                           "la materia " + quotedText(lesson.subject) + " del grupo " +
@@ -110,21 +112,21 @@ ResolvedLesson resolve(const ImportTables& tables, const LookupIndexes& indexes,
                               " no está en ASIGT ni en ASIGNOMT2: X_MATERIAOMC queda vacío");
         }
     }
-    lesson.dayText = soluc.text("DIA");
-    lesson.hour = soluc.integer("HORA");
+    lesson.dayText = soluc.text(SOLUC::DIA);
+    lesson.hour = soluc.integer(SOLUC::HORA);
     const std::string slotKey = lesson.dayText + std::to_string(lesson.hour);
     if (lookUp(tables.diashorast, indexes.slotByKey, slotKey)) {
-        resolved.weekday = tables.diashorast.text("DIA");
-        resolved.slotCode = tables.diashorast.text("CODDIHO");
+        resolved.weekday = tables.diashorast.text(DIASHORAST::DIA);
+        resolved.slotCode = tables.diashorast.text(DIASHORAST::CODDIHO);
     } else {
         reporter.miss(slotKey, "el tramo " + quotedText(slotKey) + " (día " +
                                    text::escapeControls(text::cp1252ToUtf8(lesson.dayText)) +
                                    ", hora " + std::to_string(lesson.hour) +
                                    ") no está en DIASHORAST: N_DIASEMANA y X_TRAMO quedan vacíos");
     }
-    lesson.room = soluc.text("AULA");
+    lesson.room = soluc.text(SOLUC::AULA);
     if (lookUp(tables.aulat, indexes.roomByCode, lesson.room)) {
-        resolved.room = tables.aulat.text("DEPCENTRO");
+        resolved.room = tables.aulat.text(AULAT::DEPCENTRO);
     } else {
         reporter.miss(lesson.room, "el aula " + quotedText(lesson.room) +
                                        " no está en AULAT: X_DEPCENTRO queda vacío");
@@ -140,7 +142,7 @@ std::string lessonPlace(std::size_t recordNumber) {
 
 std::size_t writeLessonEntries(data::XmlStreamWriter& out, const ImportTables& tables,
                                const LookupIndexes& indexes, const std::string& teacherAbbreviation,
-                               Findings* report) {
+                               Diagnostics& report) {
     const auto lessons = indexes.lessonsByTeacher.find(teacherAbbreviation);
     if (lessons == indexes.lessonsByTeacher.end()) return 0;
     std::size_t counter = 1;
@@ -149,10 +151,10 @@ std::size_t writeLessonEntries(data::XmlStreamWriter& out, const ImportTables& t
         lesson.recordNumber = record;
         ResolvedLesson resolved;
         try {
-            tables.soluc.goTo(record);
+            tables.soluc.table().goTo(record);
             // The day decides first; a lesson without a day is not scheduled, and nothing
             // else of its record is read.
-            if (tables.soluc.integer("DIA") == 0) continue;
+            if (tables.soluc.integer(data::SOLUC::DIA) == 0) continue;
             out.startElement("listasal", "seq", "TRAMO_" + std::to_string(counter++));
             resolved = resolve(tables, indexes, lesson, MissReporter(report, lesson));
             writeDataItem(out, "X_ACTIVIDAD", resolved.activity);

@@ -17,11 +17,11 @@ void writeDataItem(data::XmlStreamWriter& out, const std::string& name,
 
 // Writes one lesson entry TRAMO_1, TRAMO_2... per lesson of the teacher whose day is not 0,
 // with the six data items translated back from the short codes. Of a SOLUC record whose day
-// is 0 nothing but the day is read. Returns the number of entries written. With `report`,
-// every lookup that found no record is noted as a warning naming the lesson's SOLUC record
-// and the code looked up.
+// is 0 nothing but the day is read. Returns the number of entries written. Every lookup that
+// found no record is told to `report` as a warning naming the lesson's SOLUC record and the
+// code looked up.
 std::size_t writeLessonEntries(data::XmlStreamWriter& out, const ImportTables& tables,
                                const LookupIndexes& indexes, const std::string& teacherAbbreviation,
-                               Findings* report = nullptr);
+                               Diagnostics& report);
 
 }  // namespace thq::importer

@@ -11,18 +11,20 @@
 #include <vector>
 
 #include "data/dbf_table.hpp"
+#include "data/work_table_reader.hpp"
 
 namespace thq::importer {
 
+// The open work tables, read through their field constants.
 struct ImportTables {
-    data::DbfTable& soluc;
-    data::DbfTable& grupost;
-    data::DbfTable& proft;
-    data::DbfTable& aulat;
-    data::DbfTable& asignomt;
-    data::DbfTable& asignomt2;
-    data::DbfTable& diashorast;
-    data::DbfTable& asigt;
+    data::WorkTableReader<data::WorkTable::Soluc> soluc;
+    data::WorkTableReader<data::WorkTable::Grupost> grupost;
+    data::WorkTableReader<data::WorkTable::Proft> proft;
+    data::WorkTableReader<data::WorkTable::Aulat> aulat;
+    data::WorkTableReader<data::WorkTable::Asignomt> asignomt;
+    data::WorkTableReader<data::WorkTable::Asignomt2> asignomt2;
+    data::WorkTableReader<data::WorkTable::Diashorast> diashorast;
+    data::WorkTableReader<data::WorkTable::Asigt> asigt;
 };
 
 // Record numbers (physical, from 0) added in increasing order, kept as runs of consecutive

@@ -1,7 +1,10 @@
 // The eight work tables as the export builds them from small documents.
 #include <gtest/gtest.h>
 
+#include "data/dbf_writer.hpp"
 #include "data/error.hpp"
+#include "data/xml_document.hpp"
+#include "export/export_state.hpp"
 #include "export_fixture.hpp"
 
 namespace thq::test {
@@ -57,6 +60,41 @@ TEST(ExportCatalogue, TextsAreCutToTheirFields) {
     EXPECT_EQ(records[0].at("CODLARGO"), "ABCDEFGH");
     EXPECT_EQ(records[1].at("COD"), "ABC");  // the blank the cut leaves is not read back
     EXPECT_EQ(records[2].at("CODTAREA"), "IDENTIFICADO");
+}
+
+// The task step writes by field index into the catalogue the subject step created: a table
+// there with other fields is refused before anything is written into it.
+TEST(ExportCatalogue, AppendingChecksTheTableHoldsTheCatalogueFields) {
+    TempDir dir;
+    const auto xml = data::XmlDocument::parse(schoolXml({}), "escuela.xml");
+    exporter::ExportState state(xml, dir.path());
+    const auto file = data::tableFile(dir.path(), WorkTable::Asignomt);
+    struct Case {
+        const char* what;
+        std::vector<data::FieldSpec> fields;
+        bool accepted;
+    };
+    auto swapped = data::layoutOf(WorkTable::Asignomt).fields;
+    std::swap(swapped[0], swapped[1]);
+    const std::vector<Case> cases = {
+        {"the catalogue's own fields", data::layoutOf(WorkTable::Asignomt).fields, true},
+        {"two fields swapped", swapped, false},
+        {"another table's fields", data::layoutOf(WorkTable::Asignomt2).fields, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        data::DbfWriter(file, c.fields).close();
+        const std::string before = readFile(file);
+        try {
+            exporter::startTable(state, WorkTable::Asignomt, exporter::TableStart::Append).close();
+            EXPECT_TRUE(c.accepted);
+        } catch (const Error& error) {
+            EXPECT_FALSE(c.accepted) << error.what();
+            EXPECT_EQ(error.kind(), ErrorKind::Internal);
+            EXPECT_NE(std::string(error.what()).find("ASIGNOMT.DBF"), std::string::npos);
+        }
+        EXPECT_EQ(readFile(file), before);
+    }
 }
 
 TEST(ExportSubjectsByCourse, EveryRowWithTheFirstFourCharactersOfItsLongCode) {

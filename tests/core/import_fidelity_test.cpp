@@ -235,5 +235,48 @@ TEST_F(ImportFidelity, OfARecordItSkipsTheImportReadsOnlyTheDay) {
     }
 }
 
+
+// The timetable program may save a table with its fields in another order and with fields
+// of its own beside ours: every field is read where the file holds it, so the result and the
+// report are those of the tables as the export wrote them.
+TEST_F(ImportFidelity, TablesWithTheirFieldsInAnotherOrderGiveTheSameResult) {
+    writeFile(document_, readFile(sourceDir() / "samples" / "ies-sierra-de-la-vega.xml"));
+    ASSERT_EQ(exporter::runExport(document_, work_), exporter::ExportOutcome::Completed);
+    demo::writeDemoSolution(work_);
+    Findings expectedReport;
+    const std::string expected = importedBytes(&expectedReport);
+
+    for (const auto which : {WorkTable::Soluc, WorkTable::Grupost, WorkTable::Asignomt2}) {
+        const auto file = data::tableFile(work_, which);
+        std::vector<std::vector<std::string>> records;
+        std::vector<data::FieldSpec> fields = data::layoutOf(which).fields;
+        {
+            data::DbfTable original(file);
+            original.open(data::OpenMode::ReadOnly);
+            for (original.first(); !original.eof(); original.next()) {
+                auto& values = records.emplace_back();
+                for (const auto& field : fields) values.push_back(original.text(field.name));
+            }
+        }
+        std::vector<data::FieldSpec> reordered(fields.rbegin(), fields.rend());
+        reordered.insert(reordered.begin(), {"OBSERVA", data::FieldType::Text, 12});
+        data::DbfTable rewritten(file);
+        rewritten.defineFields(reordered);
+        rewritten.create();
+        rewritten.open(data::OpenMode::Exclusive);
+        for (const auto& values : records) {
+            rewritten.append();
+            rewritten.setText("OBSERVA", "otra cosa");
+            for (std::size_t i = 0; i < fields.size(); ++i)
+                rewritten.setText(fields[i].name, values[i]);
+            rewritten.post();
+        }
+        rewritten.close();
+    }
+    Findings report;
+    EXPECT_EQ(importedBytes(&report), expected);
+    EXPECT_EQ(report.list().size(), expectedReport.list().size());
+}
+
 }  // namespace
 }  // namespace thq::test

@@ -95,6 +95,7 @@ TEST(DbfWriter, RefusesWhatTheTableEngineRefuses) {
         {[&] { writer.setNumber("DNI", 1e12); },
          "el valor 1e+12 no cabe en el campo «DNI» (ancho 11)"},
         {[&] { writer.setNumber("NOMBRE", 1); }, "el campo «NOMBRE» no es numérico"},
+        {[&] { writer.setTextAt(5, "x"); }, "la tabla no tiene el campo número 6"},
         {[&] { writer.expectRecords(50'000'000); },
          "la tabla tendría 50000000 registros de 47 bytes (2242 MB), más de los 2048 MB que "
          "admite un archivo dBase"},
@@ -102,10 +103,20 @@ TEST(DbfWriter, RefusesWhatTheTableEngineRefuses) {
     for (const auto& [action, problem] : cases) {
         EXPECT_EQ(errorOf(action), file + problem);
     }
-    writer.setNumber("HORAS", 2.5);
+    writer.setNumberAt(2, 2.5);
     EXPECT_EQ(writer.pendingNumber("HORAS"), 2.5);
     writer.expectRecords(1'000'000);
+    writer.post();
     writer.close();
+    // Reading by index is bounded the same way.
+    DbfTable table(dir / "T.DBF");
+    table.open(OpenMode::ReadOnly);
+    table.first();
+    EXPECT_EQ(table.textAt(table.fieldIndex("horas")), "2.5");
+    EXPECT_EQ(errorOf([&] { (void)table.textAt(5); }),
+              file + "la tabla no tiene el campo número 6");
+    EXPECT_EQ(errorOf([&] { (void)table.integerAt(5); }),
+              file + "la tabla no tiene el campo número 6");
     EXPECT_EQ(errorOf([&] { (void)DbfWriter::appendTo(dir / "NO.DBF"); }),
               (dir / "NO.DBF").string() + ": la tabla no existe");
 }
