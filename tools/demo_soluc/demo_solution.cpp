@@ -11,6 +11,7 @@
 #include "data/error.hpp"
 #include "data/platform_file.hpp"
 #include "data/table_layouts.hpp"
+#include "data/work_table_reader.hpp"
 
 namespace thq::demo {
 namespace {
@@ -28,23 +29,27 @@ struct Slot {
     int hour = 0;
 };
 
-std::vector<std::string> column(const std::filesystem::path& folder, WorkTable which,
-                                const char* field) {
-    DbfTable table(data::tableFile(folder, which));
+template <WorkTable Which>
+std::vector<std::string> column(const std::filesystem::path& folder,
+                                data::TableField<Which> field) {
+    DbfTable table(data::tableFile(folder, Which));
     table.open(data::OpenMode::Shared);
+    const data::WorkTableReader<Which> read(table);
     std::vector<std::string> values;
-    for (table.first(); !table.eof(); table.next()) values.push_back(table.text(field));
+    for (table.first(); !table.eof(); table.next()) values.push_back(read.text(field));
     return values;
 }
 
 std::vector<Assignment> readAssignments(const std::filesystem::path& folder) {
+    using namespace data::ASIGT;
     DbfTable table(data::tableFile(folder, WorkTable::Asigt));
     table.open(data::OpenMode::Shared);
+    const data::WorkTableReader<WorkTable::Asigt> read(table);
     std::vector<Assignment> assignments;
     for (table.first(); !table.eof(); table.next()) {
-        assignments.push_back({table.text("CASIG"), table.text("CGRUP"), table.text("NIVEL"),
-                               table.text("CURSO"), table.text("GRUPO"), table.text("CTAREA"),
-                               std::max(1, table.integer("HORAS"))});
+        assignments.push_back({read.text(CASIG), read.text(CGRUP), read.text(NIVEL),
+                               read.text(CURSO), read.text(GRUPO), read.text(CTAREA),
+                               std::max(1, read.integer(HORAS))});
     }
     return assignments;
 }
@@ -59,13 +64,15 @@ int numberOr0(const std::string& text) {
 
 // Teaching slots: Monday to Friday, every slot of the day that lasts at least 45 minutes.
 std::vector<Slot> readTeachingSlots(const std::filesystem::path& folder) {
+    using namespace data::DIASHORAST;
     DbfTable table(data::tableFile(folder, WorkTable::Diashorast));
     table.open(data::OpenMode::Shared);
+    const data::WorkTableReader<WorkTable::Diashorast> read(table);
     std::vector<Slot> slots;
     for (table.first(); !table.eof(); table.next()) {
-        const int day = numberOr0(table.text("DIA"));
-        if (day < 1 || day > 5 || numberOr0(table.text("MINUTOS")) < 45) continue;
-        slots.push_back({day, numberOr0(table.text("HORA"))});
+        const int day = numberOr0(read.text(DIA));
+        if (day < 1 || day > 5 || numberOr0(read.text(MINUTOS)) < 45) continue;
+        slots.push_back({day, numberOr0(read.text(HORA))});
     }
     return slots;
 }
@@ -73,8 +80,8 @@ std::vector<Slot> readTeachingSlots(const std::filesystem::path& folder) {
 }  // namespace
 
 DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
-    const auto teachers = column(folder, WorkTable::Proft, "ABREV");
-    const auto rooms = column(folder, WorkTable::Aulat, "ABREV");
+    const auto teachers = column(folder, data::PROFT::ABREV);
+    const auto rooms = column(folder, data::AULAT::ABREV);
     const auto assignments = readAssignments(folder);
     const auto slots = readTeachingSlots(folder);
     if (teachers.empty() || rooms.empty() || slots.empty()) {
@@ -84,6 +91,7 @@ DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
     }
 
     const auto solucPath = data::tableFile(folder, WorkTable::Soluc);
+    namespace SOLUC = data::SOLUC;
     DbfTable soluc(solucPath);
     soluc.defineFields(data::layoutOf(WorkTable::Soluc).fields);
     soluc.create();
@@ -126,17 +134,17 @@ DemoSolution writeDemoSolution(const std::filesystem::path& folder) {
                 ++result.unscheduled;  // no room left in the week: left without a day
             }
             soluc.append();
-            soluc.setText("ASIG", a.subject);
-            soluc.setText("PROF", teacher);
-            soluc.setText("CODGRUPO", a.group);
-            soluc.setText("NIVEL", a.level);
-            soluc.setText("CURSO", a.course);
-            soluc.setText("GRUPO", a.letter);
-            soluc.setText("AULA", room);
-            soluc.setText("TAREA", a.task);
-            soluc.setNumber("DIA", chosen.day);
-            soluc.setNumber("HORA", chosen.hour);
-            soluc.setNumber("SESIONES", 1);
+            soluc.setText(SOLUC::ASIG.name, a.subject);
+            soluc.setText(SOLUC::PROF.name, teacher);
+            soluc.setText(SOLUC::CODGRUPO.name, a.group);
+            soluc.setText(SOLUC::NIVEL.name, a.level);
+            soluc.setText(SOLUC::CURSO.name, a.course);
+            soluc.setText(SOLUC::GRUPO.name, a.letter);
+            soluc.setText(SOLUC::AULA.name, room);
+            soluc.setText(SOLUC::TAREA.name, a.task);
+            soluc.setNumber(SOLUC::DIA.name, chosen.day);
+            soluc.setNumber(SOLUC::HORA.name, chosen.hour);
+            soluc.setNumber(SOLUC::SESIONES.name, 1);
             soluc.post();
         }
     }
