@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the command line, the window and the demo tool for 64-bit Windows with
-# MinGW-w64, into build-windows/ (programs in build-windows/bin/). Installs what it needs
+# MinGW-w64, into build-windows/ (programs in build-windows/bin/; compile_commands.json, with
+# which scripts/tidy.sh checks the Windows-only sources). Installs what it needs
 # (MinGW-w64, wine to run the tests), builds libxml2 2.9.14 from Debian's source package as a
 # static library without iconv and GoogleTest from the sources Debian's googletest package
 # installs, both into build-windows/deps/ (kept between runs).

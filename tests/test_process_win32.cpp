@@ -77,8 +77,14 @@ std::wstring environmentBlock(const std::map<std::string, std::string>& extra) {
             variables[wide(key)] = wide(value);
     }
     std::wstring out;
-    for (const auto& [key, value] : variables) out += key + L'=' + value + L'\0';
-    return out + L'\0';
+    for (const auto& [key, value] : variables) {
+        out += key;
+        out += L'=';
+        out += value;
+        out += L'\0';
+    }
+    out += L'\0';  // the block ends in an empty entry
+    return out;
 }
 
 struct Pipe {

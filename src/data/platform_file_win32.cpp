@@ -39,6 +39,8 @@ DWORD injectedFault(testing::CallKind kind, const std::filesystem::path& subject
     return error == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
 }
 
+// The portable classes keep a handle as a number, as a descriptor is on POSIX systems.
+// NOLINTNEXTLINE(performance-no-int-to-ptr): the number is the handle it was made from
 HANDLE handleOf(std::intptr_t native) { return reinterpret_cast<HANDLE>(native); }
 
 std::intptr_t nativeOf(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
@@ -502,7 +504,7 @@ std::filesystem::path temporaryFolder() {
     if (length == 0 || length > MAX_PATH + 1) {
         fail(std::filesystem::path(L"%TEMP%"), "no se encuentra la carpeta temporal");
     }
-    const std::filesystem::path folder(std::wstring(buffer, length));
+    std::filesystem::path folder(std::wstring(buffer, length));
     if (!isDirectory(folder)) {
         fail(folder, "la carpeta temporal (variables de entorno TMP y TEMP) no existe");
     }
@@ -565,11 +567,11 @@ FolderLock::FolderLock(const std::filesystem::path& folder) {
         ::CloseHandle(claim);
         throw inUseError(displayPath(folder));
     }
-    native_ = reinterpret_cast<std::intptr_t>(claim);
+    native_ = nativeOf(claim);
 }
 
 FolderLock::~FolderLock() {
-    if (native_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(native_));
+    if (native_ != -1) ::CloseHandle(handleOf(native_));
 }
 
 }  // namespace thq::platform

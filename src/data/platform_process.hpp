@@ -30,7 +30,8 @@ public:
     ConsoleOutput& operator=(const ConsoleOutput&) = delete;
 
 private:
-    unsigned savedCodePage_ = 0;
+    // The console's code page to restore; only the Windows implementation has one.
+    [[maybe_unused]] unsigned savedCodePage_ = 0;
 };
 
 }  // namespace thq::platform

@@ -14,6 +14,7 @@ namespace thq::app::win32 {
 namespace {
 
 HWND ownerOf(const FormView& view) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the view hands its window out as a number
     const HWND window = reinterpret_cast<HWND>(view.nativeHandle());
     return window != nullptr && IsWindow(window) ? window : nullptr;
 }
@@ -28,6 +29,7 @@ thread_local HHOOK boxHook = nullptr;
 
 LRESULT CALLBACK adjustMessageBox(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): HCBT_ACTIVATE's wParam is the window
         const HWND box = reinterpret_cast<HWND>(wParam);
         wchar_t className[16] = {};
         GetClassNameW(box, className, 16);
@@ -65,8 +67,8 @@ void showBox(HWND owner, const std::wstring& text, UINT icon) {
 
 }  // namespace
 
-OpenFileChooser::OpenFileChooser(const FormView& owner, std::filesystem::path workFolder)
-    : owner_(owner), initialFolder_(std::move(workFolder) / L"quelva") {}
+OpenFileChooser::OpenFileChooser(const FormView& owner, const std::filesystem::path& workFolder)
+    : owner_(owner), initialFolder_(workFolder / L"quelva") {}
 
 std::optional<std::filesystem::path> OpenFileChooser::choose() {
     const std::wstring folder = initialFolder_.native();

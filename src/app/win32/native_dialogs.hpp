@@ -15,7 +15,7 @@ namespace thq::app::win32 {
 class OpenFileChooser final : public DocumentChooser {
 public:
     // `owner` gives the window the chooser belongs to (it may not exist yet).
-    OpenFileChooser(const FormView& owner, std::filesystem::path workFolder);
+    OpenFileChooser(const FormView& owner, const std::filesystem::path& workFolder);
     // Throws thq::Error when the chooser cannot be shown at all.
     std::optional<std::filesystem::path> choose() override;
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <exception>
 
 #include "app/form_controller.hpp"
@@ -93,7 +94,7 @@ HFONT makeFont(const wchar_t* face, int points, bool bold) {
 
 COLORREF blend(COLORREF from, COLORREF to, double t) {
     auto channel = [t](int a, int b) {
-        return static_cast<BYTE>(std::clamp(static_cast<int>(a + (b - a) * t + 0.5), 0, 255));
+        return static_cast<BYTE>(std::clamp(std::lround(a + (b - a) * t), 0L, 255L));
     };
     return RGB(channel(GetRValue(from), GetRValue(to)), channel(GetGValue(from), GetGValue(to)),
                channel(GetBValue(from), GetBValue(to)));
@@ -147,6 +148,7 @@ void drawGlyph(HDC dc, Glyph glyph, int left, int top, bool enabled) {
 
 HWND hostFromHandle(std::uint32_t handle) {
     // Window handles are 32-bit values that 64-bit Windows sign-extends.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the host's handle arrives as a number
     return reinterpret_cast<HWND>(static_cast<std::intptr_t>(static_cast<std::int32_t>(handle)));
 }
 
@@ -243,6 +245,7 @@ void NativeForm::createControls() {
             WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY, layout.bounds.left,
             layout.bounds.top, layout.bounds.right - layout.bounds.left,
             layout.bounds.bottom - layout.bounds.top, window_,
+            // NOLINTNEXTLINE(performance-no-int-to-ptr): a child window's id goes as its menu
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);
         SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
         SetWindowContextHelpId(button, kHelpContext);
@@ -337,10 +340,12 @@ LRESULT CALLBACK NativeForm::windowProcedure(HWND window, UINT message, WPARAM w
                                              LPARAM lParam) {
     NativeForm* form = nullptr;
     if (message == WM_NCCREATE) {
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): WM_NCCREATE's lParam is the pointer
         form = static_cast<NativeForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         form->window_ = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     } else {
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the pointer stored at WM_NCCREATE
         form = reinterpret_cast<NativeForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     }
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
@@ -377,10 +382,12 @@ LRESULT NativeForm::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_DRAWITEM:
+            // NOLINTNEXTLINE(performance-no-int-to-ptr): WM_DRAWITEM's lParam is the pointer
             drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED) command(LOWORD(wParam));
+            // NOLINTNEXTLINE(performance-no-int-to-ptr): a notification's lParam is the button
             if (HIWORD(wParam) == BN_SETFOCUS) lastFocused_ = reinterpret_cast<HWND>(lParam);
             return 0;
         case WM_LBUTTONDOWN:
@@ -398,6 +405,7 @@ LRESULT NativeForm::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_HELP: {
             // F1 anywhere in the window: the context the focused control carries. Answered
             // here, so that it never travels on to the host window.
+            // NOLINTNEXTLINE(performance-no-int-to-ptr): WM_HELP's lParam is the pointer
             const auto* info = reinterpret_cast<const HELPINFO*>(lParam);
             const int context = info != nullptr && info->dwContextId != 0
                                     ? static_cast<int>(info->dwContextId)
