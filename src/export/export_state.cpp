@@ -57,7 +57,7 @@ std::string holderText(const CodeHolder& holder, const SectionRow& row) {
 std::string ExportState::allocateCode(ShortCodeRegistry& registry, std::string_view base,
                                       std::size_t prefixLength, const SectionRow& row,
                                       std::string_view written) const {
-    const auto earlier = diagnostics_.recording() ? registry.holder(base) : std::nullopt;
+    const auto earlier = reporting() ? registry.holder(base) : std::nullopt;
     std::string code = AllocateShortCode(base, registry, prefixLength,
                                          CodeHolder{sectionName(row.section()), row.number()});
     if (earlier) {
@@ -71,7 +71,7 @@ std::string ExportState::allocateCode(ShortCodeRegistry& registry, std::string_v
 bool ExportState::admitLongCode(const std::string& longCode, const SectionRow& row) {
     if (seenLongCodes.admit(longCode, CodeHolder{sectionName(row.section()), row.number()}))
         return true;
-    if (diagnostics_.recording()) {
+    if (reporting()) {
         warn(row, "el código largo " + text::cp1252ToUtf8(longCode) + " ya es de " +
                       holderText(*seenLongCodes.holder(longCode), row) +
                       ": la fila no entra en ASIGNOMT");
@@ -96,7 +96,7 @@ data::DbfWriter startTable(const ExportState& state, data::WorkTable table, Tabl
 
 void reportCutValue(const ExportState& state, const SectionRow& row, data::WorkTable table,
                     std::string_view field, int width, const std::string& value) {
-    if (!state.checking()) return;
+    if (!state.reporting()) return;
     const std::string kept(
         text::trimTrailingBlanks(text::firstChars(value, static_cast<std::size_t>(width))));
     state.warn(row, std::string(field) + " de " + std::string(data::layoutOf(table).name) +

@@ -40,6 +40,8 @@ public:
     LongCodeRegistry seenLongCodes;
 
     bool checking() const { return checking_; }
+    // True when warnings are kept: work done only to describe one can be skipped otherwise.
+    bool reporting() const { return diagnostics_.recording(); }
     std::vector<SectionRow> rows(Section section) const;
     // A row a position-reading step can use; one with fewer than two values is reported.
     bool usable(const SectionRow& row) const;
@@ -78,7 +80,7 @@ enum class TableStart {
 // created, whose fields are checked to be the layout's before anything is written by index.
 data::DbfWriter startTable(const ExportState& state, data::WorkTable table, TableStart start);
 
-// The warning, while checking, that a document's value was cut to its field's width.
+// The warning, when warnings are kept, that a document's value was cut to its field's width.
 void reportCutValue(const ExportState& state, const SectionRow& row, data::WorkTable table,
                     std::string_view field, int width, const std::string& value);
 
